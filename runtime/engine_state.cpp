@@ -1,0 +1,43 @@
+// The engine state record and the helpers every handler uses on script input.
+#include "runtime/engine_state.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "script/text.h"
+#include "startup/trace.h"
+
+EngineState engine;
+
+namespace {
+double zeroClock() { return 0.0; }
+EngineClock showClock = zeroClock;
+} // namespace
+
+void engine_ResetState() {
+    engine.~EngineState();
+    new (&engine) EngineState();
+}
+
+bool engine_CheckIndex(int value, int low, int high, const char *operation, const char *what) {
+    if (value >= low && value <= high) return true;
+    char detail[160];
+    snprintf(detail, sizeof detail, "%s %d out of range (%d..%d)", what, value, low, high);
+    trace_Error(operation, detail);
+    return false;
+}
+
+bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char *operation) {
+    size_t dirLength = text_CopyBounded(path, engine.resourceDir, pathSize);
+    if (dirLength + strlen(name) + 1 > pathSize) {
+        path[0] = '\0';
+        trace_Error(operation, "path too long");
+        return false;
+    }
+    text_AppendBounded(path, name, strlen(name), pathSize);
+    return true;
+}
+
+double engine_Time() { return showClock(); }
+void engine_SetClock(EngineClock clock) { showClock = clock ? clock : zeroClock; }

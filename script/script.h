@@ -1,0 +1,99 @@
+// The script engine: command, line and macro tables, the loader, the evaluator and the
+// Parameter buffers through which handlers receive their arguments. No GL, no I/O beyond
+// the script file and the console listing.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdio>
+
+constexpr int SCRIPT_MAX_COMMANDS = 56;      // slots 0..55; 55 is the end marker
+constexpr int SCRIPT_MAX_ENGINE_OPCODE = 49; // engine commands live in 0..49
+constexpr int SCRIPT_MAX_OPCODE = 54;        // the highest slot a registration may use
+constexpr int SCRIPT_MAX_LINES = 1024;
+constexpr int SCRIPT_MAX_MACROS = 25;
+constexpr int SCRIPT_MAX_PARAMS = 10;
+constexpr int SCRIPT_NAME_SIZE = 50;   // command names and tokens: 49 characters + terminator
+constexpr int SCRIPT_TEXT_SIZE = 255;  // parameter texts, line and parameter buffers
+constexpr int SCRIPT_MACRO_NAME_SIZE = 12;
+constexpr int SCRIPT_RAW_LINE = 254;   // a physical line is read in pieces of this many characters
+
+// Built-in keyword slots.
+constexpr int OP_MACROSTART = 50;
+constexpr int OP_MACROEND = 51;
+constexpr int OP_CALL = 52;
+constexpr int OP_COMMENT = 53;
+constexpr int OP_END = 54;
+
+// Status codes returned by the loader, the compile operations, parameter splitting and dumps.
+enum ScriptStatus {
+    SCRIPT_OK = 0,
+    SCRIPT_UNDEFINED_ERROR = 1,
+    SCRIPT_FILE_NOT_FOUND = 2,
+    SCRIPT_ERROR_IN_SCRIPT = 3,
+    SCRIPT_UNDEFINED_MACRO = 4,
+    SCRIPT_UNDEFINED_FUNCTION = 5,
+    SCRIPT_UNDEFINED_CL = 6,
+};
+
+using ScriptHandler = void (*)();
+
+struct ScriptCommand {
+    char name[SCRIPT_NAME_SIZE];  // lower-case token as written in scripts
+    int opcode;                   // the slot number; -1 marks the end of the table
+    ScriptHandler handler;        // null: the evaluator passes the line over
+};
+
+struct ScriptLine {
+    char token[SCRIPT_NAME_SIZE];       // command word, or the loader's keyword
+    char params[SCRIPT_TEXT_SIZE];      // each parameter followed by the delimiter
+    int opcode;                         // command slot; 0 until compiled
+};
+
+struct ScriptMacro {
+    char name[SCRIPT_MACRO_NAME_SIZE];
+    int firstLine;
+    int lastLine;
+};
+
+// All of the script engine's state in one record.
+struct ScriptState {
+    std::array<ScriptCommand, SCRIPT_MAX_COMMANDS> commands;
+    std::array<ScriptLine, SCRIPT_MAX_LINES> lines;
+    std::array<ScriptMacro, SCRIPT_MAX_MACROS> macros;
+    char params[SCRIPT_MAX_PARAMS][SCRIPT_TEXT_SIZE]; // the Parameter buffers
+    int verbose;            // nonzero: console listing while loading, compiling, splitting
+    int timed;              // nonzero: command lines wait for their time stamp
+    const char *delimiter;  // set of separator characters, referenced, not copied
+    int currentLine;        // last line handled; -1 before the first
+    int lineCount;          // script lines the last load numbered (compiled or not)
+    int overflowLine;       // first script line that did not fit in the Line table, or -1
+};
+
+extern ScriptState script;
+
+// Tables and flags. script_Reset puts every table and flag back to its state at process start
+// (tests and the live reload use it); script_Init then lays out the command slots.
+void script_Reset();
+void script_Init();
+int script_RegisterCommand(const char *name, ScriptHandler handler, int opcode);
+int script_CompileCommand(char *lineText, ScriptLine *record);
+int script_CompileLine(const char *keyword, const char *paramText, ScriptLine *record);
+void script_SetVerbose(int flag);
+void script_SetTimed(int flag);
+void script_SetDelimiter(const char *text);
+const char *script_StatusText(int code);
+int script_DumpCommands();
+int script_DumpMacros();
+int script_DumpScript();
+
+// Loading.
+bool script_ReadLine(FILE *file, char (&buffer)[SCRIPT_TEXT_SIZE]);
+int script_Load(const char *path);
+
+// Evaluation.
+int script_Eval(double time);
+int script_SplitParams(const ScriptLine *record);
+int script_CurrentLine();
+
+// Parameter access for handlers: "" for an index outside 0..9.
+const char *script_Param(int k);

@@ -1,0 +1,19 @@
+// The music stream: one music file played from memory, looping, with named sync points,
+// on our own small mixer (SDL2 audio + libsndfile + libopenmpt).
+#pragma once
+
+// Handlers of "@initsound" (file name, mixing rate) and "@playsound".
+void soundStream_Init();
+void soundStream_Play();
+
+// Shutdown: closes the stream, then "\n_.________ Closing soundStream\n" on the console,
+// "- _Vortan_ \tclosing stream\n" in the trace log and "\n_.________ Closing Stream\n".
+void soundStream_Close();
+
+// Capture mode: nothing is played aloud; the mixer runs on the virtual clock and writes what
+// the audience would hear to wavPath. Call sound_CaptureBegin before the first frame,
+// sound_CaptureFrame(k) after frame k is drawn (mixes show time [k/fps, (k+1)/fps)), and
+// sound_CaptureEnd after the last frame.
+void sound_CaptureBegin(const char *wavPath, double fps);
+void sound_CaptureFrame(long frame);
+void sound_CaptureEnd();

@@ -1,0 +1,15 @@
+// The trace log "_vor_.log": one line per noteworthy event of a run, on disk at once.
+#pragma once
+
+// Appends message unchanged. The first write of a process empties the file; a failed open
+// drops the message and makes the next write start the file afresh.
+void trace_Write(const char *message);
+
+// printf-style convenience: formats into a bounded buffer, then trace_Write.
+void trace_Printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Error trace line "- _Vortan_ \terror on <operation> : <detail>\n".
+void trace_Error(const char *operation, const char *detail);
+
+// Forgets that the log was started, so the next write empties it again (tests).
+void trace_Reset();

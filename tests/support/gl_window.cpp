@@ -1,0 +1,41 @@
+// A real GL window for drawing tests.
+#include "tests/support/gl_window.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GLFW/glfw3.h>
+#include <cstdlib>
+
+GLFWwindow *testgl_Open(int width, int height) {
+    if (!glfwInit()) return nullptr;
+    glfwDefaultWindowHints();
+    glfwWindowHint(GLFW_RED_BITS, 8);
+    glfwWindowHint(GLFW_GREEN_BITS, 8);
+    glfwWindowHint(GLFW_BLUE_BITS, 8);
+    glfwWindowHint(GLFW_ALPHA_BITS, 8);
+    glfwWindowHint(GLFW_DEPTH_BITS, 24);
+    glfwWindowHint(GLFW_STENCIL_BITS, 0);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
+    GLFWwindow *window = glfwCreateWindow(width, height, "vortan test", nullptr, nullptr);
+    if (!window) return nullptr;
+    glfwMakeContextCurrent(window);
+    glViewport(0, 0, width, height);
+    return window;
+}
+
+void testgl_Close(GLFWwindow *window) {
+    if (window) glfwDestroyWindow(window);
+    glfwTerminate();
+}
+
+TestPixel testgl_Read(int x, int y) {
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    TestPixel p{};
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &p);
+    return p;
+}
+
+bool testgl_Near(TestPixel a, int r, int g, int b, int tolerance) {
+    return std::abs(a.r - r) <= tolerance && std::abs(a.g - g) <= tolerance && std::abs(a.b - b) <= tolerance;
+}

@@ -1,0 +1,36 @@
+// Temporary folders for tests.
+#include "tests/support/temp_dir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+std::string testfs_MakeTempDir(const char *tag) {
+    std::string pattern = std::string("/tmp/vortan-") + tag + "-XXXXXX";
+    char *made = mkdtemp(pattern.data());
+    return made ? std::string(made) : std::string("/tmp");
+}
+
+TestCwd::TestCwd(const char *tag) : path(testfs_MakeTempDir(tag)) {
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer)) previous = buffer;
+    if (chdir(path.c_str()) != 0) path.clear();
+}
+
+TestCwd::~TestCwd() {
+    if (!previous.empty() && chdir(previous.c_str()) != 0) {
+    }
+}
+
+std::string testfs_ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void testfs_WriteFile(const std::string &path, const std::string &content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
