@@ -55,18 +55,22 @@ struct ScriptMacro {
     int lastLine;
 };
 
-// All of the script engine's state in one record.
+// All of the script engine's state in one record. The initialisers are the state at process
+// start; script_Reset copies them back.
 struct ScriptState {
     std::array<ScriptCommand, SCRIPT_MAX_COMMANDS> commands;
     std::array<ScriptLine, SCRIPT_MAX_LINES> lines;
     std::array<ScriptMacro, SCRIPT_MAX_MACROS> macros;
     char params[SCRIPT_MAX_PARAMS][SCRIPT_TEXT_SIZE]; // the Parameter buffers
-    int verbose;            // nonzero: console listing while loading, compiling, splitting
-    int timed;              // nonzero: command lines wait for their time stamp
-    const char *delimiter;  // set of separator characters, referenced, not copied
-    int currentLine;        // last line handled; -1 before the first
-    int lineCount;          // script lines the last load numbered (compiled or not)
-    int overflowLine;       // first script line that did not fit in the Line table, or -1
+    int verbose = 0;            // nonzero: console listing while loading, compiling, splitting
+    int timed = 1;              // nonzero: command lines wait for their time stamp
+    const char *delimiter = "|"; // set of separator characters, referenced, not copied
+    int currentLine = -1;       // last line handled; -1 before the first
+    int lineCount = 0;          // script lines the last load numbered (compiled or not)
+    int overflowLine = -1;      // first script line that did not fit in the Line table, or -1
+    // 1-based physical file line on which each script line starts (a cut long line gives
+    // two script lines with the same file line); filled by script_Load for checking tools.
+    std::array<int, SCRIPT_MAX_LINES> fileLine;
 };
 
 extern ScriptState script;
