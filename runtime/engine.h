@@ -1,0 +1,25 @@
+// The engine run: command registration, script load, window, fixed GL state, the frame loop
+// and shutdown. Also the GLFW callbacks and the fatal start-up notice.
+#pragma once
+
+// Runs the whole show with the settings in engine (size, mode, swap interval, options) and
+// returns the exit status: 0 after a normal end, -1 when GLFW or the window cannot be started,
+// 1 without multitexturing. Shutdown is done when it returns.
+int engine_RunShow();
+
+// The design's entry: the show, then the process ends with its status.
+[[noreturn]] void engine_Run();
+
+// Registers the 25 engine commands with the script engine, in opcode order.
+void engine_RegisterCommands();
+
+// GLFW callbacks, with GLFW 3 key codes: ESC on press ends the show; a resized window is
+// brought back to the chosen size.
+void engine_OnKey(int key, int action);
+void engine_OnWindowSize(int width, int height);
+
+// A fatal start-up notice with the caption "_Vortan_". By default it goes to standard error;
+// a hook (the setup dialog's modal box) can take its place. Null restores the default.
+using EngineNoticeHook = void (*)(const char *text, const char *caption);
+void engine_SetNoticeHook(EngineNoticeHook hook);
+void engine_FatalNotice(const char *text);

@@ -1,0 +1,164 @@
+// Command-line parsing into the engine state: window settings, capture, script and run options.
+#include "runtime/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "script/text.h"
+
+#ifndef VORTAN_VERSION
+#define VORTAN_VERSION "0.1.0"
+#endif
+
+namespace {
+constexpr int MAX_WINDOW_EDGE = 16384;
+
+struct Parser {
+    int argc;
+    char **argv;
+    int next;            // index of the next word
+    EngineState *state;
+    FILE *err;
+    const char *inlineValue; // the text after "=" in "--name=value", or null
+};
+
+int fail(Parser &p, const char *format, const char *a, const char *b = "") {
+    fprintf(p.err, "vortan: ");
+    fprintf(p.err, format, a, b);
+    fputc('\n', p.err);
+    options_PrintUsage(p.err);
+    return OPTIONS_EXIT_USAGE;
+}
+
+// The value of the option just read: "--name=value" or the following word.
+const char *takeValue(Parser &p) {
+    if (p.inlineValue) return p.inlineValue;
+    if (p.next < p.argc) return p.argv[p.next++];
+    return nullptr;
+}
+
+bool readNumber(const char *text, double low, double high, double *value) {
+    if (!text || !*text) return false;
+    char *end = nullptr;
+    errno = 0;
+    const double v = strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+bool readResolution(const char *text, int *width, int *height) {
+    if (!text) return false;
+    char *end = nullptr;
+    const long w = strtol(text, &end, 10);
+    if (end == text || (*end != 'x' && *end != 'X')) return false;
+    const char *second = end + 1;
+    const long h = strtol(second, &end, 10);
+    if (end == second || *end != '\0') return false;
+    if (w < 1 || h < 1 || w > MAX_WINDOW_EDGE || h > MAX_WINDOW_EDGE) return false;
+    *width = int(w);
+    *height = int(h);
+    return true;
+}
+
+template <size_t N> bool readPath(const char *text, char (&destination)[N]) {
+    if (!text || !*text || strlen(text) >= N) return false;
+    text_CopyBounded(destination, text);
+    return true;
+}
+
+// One option; returns OPTIONS_RUN to go on, or an exit status.
+int parseOption(Parser &p, const char *name, FILE *out) {
+    EngineState &s = *p.state;
+    EngineOptions &o = s.options;
+    const bool takesValue = !strcmp(name, "--resolution") || !strcmp(name, "--capture") || !strcmp(name, "--fps") ||
+                            !strcmp(name, "--duration") || !strcmp(name, "--script") ||
+                            !strcmp(name, "--start") || !strcmp(name, "--video");
+    if (!takesValue && p.inlineValue) return fail(p, "option %s takes no value", name);
+    if (!strcmp(name, "--help")) {
+        options_PrintUsage(out);
+        return OPTIONS_EXIT_OK;
+    }
+    if (!strcmp(name, "--version")) {
+        fprintf(out, "vortan %s\n", VORTAN_VERSION);
+        return OPTIONS_EXIT_OK;
+    }
+    if (!strcmp(name, "--no-dialog")) { o.noDialog = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--fullscreen")) { s.windowMode = ENGINE_FULLSCREEN; return OPTIONS_RUN; }
+    if (!strcmp(name, "--novsync")) { s.swapInterval = 0; return OPTIONS_RUN; }
+    if (!strcmp(name, "--check")) { o.check = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--watch")) { o.watch = true; return OPTIONS_RUN; }
+    if (!takesValue) return fail(p, "unknown option %s", name);
+
+    const char *value = takeValue(p);
+    if (!value) return fail(p, "option %s needs a value", name);
+    bool ok = false;
+    if (!strcmp(name, "--resolution")) {
+        ok = readResolution(value, &s.screenWidth, &s.screenHeight);
+    } else if (!strcmp(name, "--capture")) {
+        ok = readPath(value, o.captureDir);
+        o.noDialog = true;
+    } else if (!strcmp(name, "--fps")) {
+        ok = readNumber(value, 1e-3, 1000.0, &o.fps);
+    } else if (!strcmp(name, "--duration")) {
+        ok = readNumber(value, 0.0, 1e9, &o.duration);
+    } else if (!strcmp(name, "--start")) {
+        ok = readNumber(value, 0.0, 1e9, &o.start);
+    } else if (!strcmp(name, "--script")) {
+        ok = readPath(value, o.scriptPath);
+    } else if (!strcmp(name, "--video")) {
+        ok = readPath(value, o.videoPath);
+    }
+    return ok ? OPTIONS_RUN : fail(p, "bad value \"%s\" for %s", value, name);
+}
+} // namespace
+
+void options_PrintUsage(FILE *stream) {
+    fputs("usage: vortan [options] [debug]\n"
+          "Plays the show of datas/opal.qlo (relative to the working directory).\n"
+          "  --no-dialog          start the show at once\n"
+          "  --resolution WxH     window size (default 640x480)\n"
+          "  --fullscreen         full screen on the primary monitor\n"
+          "  --novsync            do not wait for the vertical retrace\n"
+          "  --capture DIR        render frame-exact, write every frame to DIR/frame-NNNNN.png\n"
+          "  --fps N              frames per second of the capture clock (default 60)\n"
+          "  --duration SECONDS   end the show before the first frame at or past SECONDS\n"
+          "  --script PATH        the script to play (default datas/opal.qlo)\n"
+          "  --check              compile the script and report, open no window\n"
+          "  --start SECONDS      start the show at this script time\n"
+          "  --watch              reload the script when the file changes\n"
+          "  --video FILE         make a video of the capture\n"
+          "  --help, --version    this text, the version\n"
+          "A last word \"debug\" opens the debug console on standard output.\n",
+          stream);
+}
+
+int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *err) {
+    Parser p{argc, argv, 1, state, err, nullptr};
+    while (p.next < argc) {
+        const char *word = argv[p.next];
+        if (!strcmp(word, "--")) {
+            ++p.next;
+            break;
+        }
+        if (word[0] != '-' || word[1] == '\0') break; // the tail starts here
+        ++p.next;
+        char name[64];
+        const char *equals = strchr(word, '=');
+        const size_t nameLength = equals ? size_t(equals - word) : strlen(word);
+        if (nameLength >= sizeof name) return fail(p, "unknown option %s", word);
+        memcpy(name, word, nameLength);
+        name[nameLength] = '\0';
+        p.inlineValue = equals ? equals + 1 : nullptr;
+        const int result = parseOption(p, name, out);
+        if (result != OPTIONS_RUN) return result;
+    }
+    if (state->options.captureDir[0]) state->swapInterval = 0;
+    // The tail is the remaining words; only exactly "debug" means something, any other tail
+    // is ignored as it always was.
+    const int tailWords = argc - p.next;
+    state->options.debugTail = tailWords == 1 && !strcmp(argv[p.next], "debug");
+    return OPTIONS_RUN;
+}
