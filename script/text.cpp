@@ -92,9 +92,8 @@ void text_Slice(const char *source, size_t sourceSize, char *destination, size_t
     if (destinationSize == 0) return;
     size_t count = n + 1;
     if (count > destinationSize - 1) count = destinationSize - 1;
-    for (size_t i = 0; i < count; i++) {
-        size_t at = a + i;
-        destination[i] = at < sourceSize ? source[at] : '\0';
-    }
+    // Compared as a distance from a, so a start near the top of size_t cannot wrap around.
+    size_t available = a < sourceSize ? sourceSize - a : 0;
+    for (size_t i = 0; i < count; i++) destination[i] = i < available ? source[a + i] : '\0';
     destination[count] = '\0';
 }
