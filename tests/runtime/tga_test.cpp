@@ -1,0 +1,286 @@
+// The TGA reader without a window: every accepted type and origin, hand-made files, broken
+// files, the power-of-two resampling and the halving rule.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/texture.h"
+#include "tests/runtime/tga_expect.h"
+#include "tools/texgen/tga_write.h"
+
+namespace {
+
+std::vector<uint8_t> encode(const TgaImage &img, int type, bool topFirst, bool rightToLeft, int mapFirst = 0) {
+    TgaWriteOptions o;
+    o.imageType = type;
+    o.topFirst = topFirst;
+    o.rightToLeft = rightToLeft;
+    o.mapFirst = mapFirst;
+    o.imageId = "id";
+    return tgawrite_Encode(img.pixels.data(), img.width, img.height, img.components, o);
+}
+
+bool decode(const std::vector<uint8_t> &bytes, TgaImage *out, std::string *why = nullptr) {
+    const char *reason = nullptr;
+    bool ok = tga_Decode(bytes.data(), bytes.size(), out, &reason);
+    if (why) *why = reason ? reason : "";
+    return ok;
+}
+
+// A picture of few colours, so it fits a colour map.
+TgaImage paletteImage(int w, int h, int c) {
+    TgaImage img = expect_Pattern(w, h, c, 7);
+    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint8_t>((img.pixels[i] / 64) * 85);
+    return img;
+}
+
+std::vector<uint8_t> header(int mapType, int type, int mapLength, int mapBits, int w, int h, int bpp, int descriptor) {
+    return {0, static_cast<uint8_t>(mapType), static_cast<uint8_t>(type), 0, 0,
+            static_cast<uint8_t>(mapLength & 0xFF), static_cast<uint8_t>(mapLength >> 8), static_cast<uint8_t>(mapBits),
+            0, 0, 0, 0,
+            static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h & 0xFF),
+            static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(bpp), static_cast<uint8_t>(descriptor)};
+}
+
+} // namespace
+
+TEST(TgaDecode, EveryTypeAndOriginRoundTrips) {
+    struct Case {
+        int type;
+        int components;
+    } cases[] = {{1, 3}, {1, 4}, {9, 3}, {9, 4}, {2, 3}, {2, 4}, {10, 3}, {10, 4}, {3, 1}, {11, 1}};
+    for (const Case &k : cases) {
+        // Odd sizes and runs that cross rows; colour-mapped ones with few colours and long runs.
+        TgaImage img = (k.type & 7) == 1 ? paletteImage(37, 11, k.components) : expect_Pattern(37, 11, k.components, k.type);
+        for (int i = 0; i < 150; ++i) memset(&img.pixels[(200 + i) * k.components], 0x55, k.components);
+        for (int origin = 0; origin < 4; ++origin) {
+            SCOPED_TRACE("type " + std::to_string(k.type) + " components " + std::to_string(k.components) +
+                         " origin " + std::to_string(origin));
+            std::vector<uint8_t> bytes = encode(img, k.type, origin & 1, origin & 2, (k.type & 7) == 1 ? 3 : 0);
+            ASSERT_FALSE(bytes.empty());
+            TgaImage out;
+            ASSERT_TRUE(decode(bytes, &out));
+            EXPECT_EQ(out.width, 37);
+            EXPECT_EQ(out.height, 11);
+            EXPECT_EQ(out.components, k.components);
+            EXPECT_EQ(out.pixels, img.pixels);
+        }
+    }
+}
+
+TEST(TgaDecode, HandMadeFilesGiveBottomRowFirstInRgbOrder) {
+    // 2 x 2 true-colour, top row first and right to left: the file's first pixel is the top right.
+    std::vector<uint8_t> f = header(0, 2, 0, 0, 2, 2, 24, 0x30);
+    const uint8_t px[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}; // BGR: TR, TL, BR, BL
+    f.insert(f.end(), px, px + sizeof px);
+    TgaImage out;
+    ASSERT_TRUE(decode(f, &out));
+    std::vector<uint8_t> want = {12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}; // BL, BR, TL, TR as RGB
+    EXPECT_EQ(out.pixels, want);
+
+    // Run-length, colour map of 32-bit entries starting at index 2, one run crossing a row.
+    f = header(1, 9, 2, 32, 3, 2, 8, 0);
+    f[3] = 2; // first map entry
+    const uint8_t map[] = {10, 20, 30, 40, 50, 60, 70, 80};
+    f.insert(f.end(), map, map + sizeof map);
+    const uint8_t packets[] = {0x83, 3, 0x01, 2, 3};   // four of entry 3, then raw 2, 3
+    f.insert(f.end(), packets, packets + sizeof packets);
+    ASSERT_TRUE(decode(f, &out));
+    EXPECT_EQ(out.components, 4);
+    want = {70, 60, 50, 80, 70, 60, 50, 80, 70, 60, 50, 80, 70, 60, 50, 80, 30, 20, 10, 40, 70, 60, 50, 80};
+    EXPECT_EQ(out.pixels, want);
+
+    // Greyscale with a colour map present (the map is skipped) and a trailing footer ignored.
+    f = header(1, 3, 1, 24, 2, 1, 8, 0);
+    const uint8_t rest[] = {9, 9, 9, 200, 100, 'T', 'R', 'U', 'E', 'V', 'I', 'S', 'I', 'O', 'N'};
+    f.insert(f.end(), rest, rest + sizeof rest);
+    ASSERT_TRUE(decode(f, &out));
+    EXPECT_EQ(out.components, 1);
+    want = {200, 100};
+    EXPECT_EQ(out.pixels, want);
+}
+
+TEST(TgaDecode, BrokenFilesFailCleanly) {
+    TgaImage keep = expect_Pattern(2, 2, 3);
+    TgaImage out = keep;
+    std::string why;
+    // Every cut of valid files of each kind fails; the image handed in is left alone.
+    TgaImage mapped = paletteImage(9, 7, 4), rgb = expect_Pattern(9, 7, 3), grey = expect_Pattern(9, 7, 1);
+    for (const auto &bytes : {encode(mapped, 1, false, false), encode(mapped, 9, true, false), encode(rgb, 2, false, true),
+                              encode(rgb, 10, false, false), encode(grey, 3, false, false), encode(grey, 11, true, true)}) {
+        for (size_t n = 0; n < bytes.size(); ++n) {
+            std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
+            ASSERT_FALSE(decode(cut, &out, &why)) << "cut at " << n;
+            EXPECT_FALSE(why.empty());
+        }
+        ASSERT_TRUE(decode(bytes, &out));
+    }
+    EXPECT_FALSE(tga_Decode(nullptr, 0, &out));
+
+    out = keep;
+    auto fails = [&](std::vector<uint8_t> f, const char *expectWhy) {
+        f.resize(f.size() + 4096, 0x7F); // plenty of pixel bytes, so only the header is at fault
+        bool ok = decode(f, &out, &why);
+        EXPECT_FALSE(ok) << expectWhy;
+        EXPECT_EQ(why, expectWhy);
+        EXPECT_EQ(out.pixels, keep.pixels);
+    };
+    fails(header(0, 2, 0, 0, 4, 4, 16, 0), "unsupported bits per pixel");
+    fails(header(0, 2, 0, 0, 4, 4, 8, 0), "bits per pixel do not suit the image type");
+    fails(header(0, 3, 0, 0, 4, 4, 24, 0), "bits per pixel do not suit the image type");
+    fails(header(1, 1, 16, 24, 4, 4, 32, 0), "bits per pixel do not suit the image type");
+    fails(header(0, 0, 0, 0, 4, 4, 24, 0), "unsupported image type");
+    fails(header(0, 32, 0, 0, 4, 4, 24, 0), "unsupported image type");
+    fails(header(0, 12, 0, 0, 4, 4, 24, 0), "unsupported image type");
+    fails(header(2, 2, 0, 0, 4, 4, 24, 0), "unsupported colour map type");
+    fails(header(0, 1, 0, 0, 4, 4, 8, 0), "colour-mapped image without a colour map");
+    fails(header(1, 1, 16, 16, 4, 4, 8, 0), "unsupported colour map entry size");
+    fails(header(1, 1, 257, 24, 4, 4, 8, 0), "unsupported colour map length");
+    fails(header(1, 1, 0, 24, 4, 4, 8, 0), "unsupported colour map length");
+    fails(header(0, 2, 0, 0, 0, 4, 24, 0), "empty image");
+    fails(header(0, 2, 0, 0, 65535, 65535, 24, 0), "image too large");
+    fails(header(0, 10, 0, 0, 16385, 1, 24, 0), "image too large");
+    fails(header(0, 10, 0, 0, 16384, 16384, 24, 0), "image too large");
+    // Headers a few kilobytes cannot honour: refused before the pixel buffer is allocated.
+    fails(header(0, 2, 0, 0, 8192, 8192, 32, 0), "truncated pixel data");
+    fails(header(0, 10, 0, 0, 8192, 8192, 32, 0), "truncated run-length data");
+    fails(header(0, 11, 0, 0, 4096, 4096, 8, 0), "truncated run-length data");
+
+    // Map indices past the map, raw and in a run.
+    std::vector<uint8_t> f = header(1, 1, 2, 24, 2, 1, 8, 0);
+    const uint8_t rawBad[] = {1, 2, 3, 4, 5, 6, 1, 2};
+    f.insert(f.end(), rawBad, rawBad + sizeof rawBad);
+    EXPECT_FALSE(decode(f, &out, &why));
+    EXPECT_EQ(why, "colour map index outside the map");
+    f = header(1, 9, 2, 24, 2, 1, 8, 0);
+    f[3] = 1; // first entry 1: index 0 lies below the map
+    const uint8_t rleBad[] = {1, 2, 3, 4, 5, 6, 0x81, 0};
+    f.insert(f.end(), rleBad, rleBad + sizeof rleBad);
+    EXPECT_FALSE(decode(f, &out, &why));
+    EXPECT_EQ(why, "colour map index outside the map");
+    EXPECT_EQ(out.pixels, keep.pixels);
+}
+
+TEST(TgaDecode, CorruptedBytesNeverBreakTheReader) {
+    // Deterministic mutations of valid files: whatever decodes must be a whole picture.
+    TgaImage rgba = expect_Pattern(13, 5, 4), mapped = paletteImage(13, 5, 3);
+    std::vector<std::vector<uint8_t>> seeds = {encode(rgba, 10, false, false), encode(mapped, 9, true, true),
+                                                encode(expect_Pattern(6, 6, 1), 11, false, false)};
+    unsigned s = 12345;
+    int decoded = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> f = seeds[round % seeds.size()];
+        for (int m = 0; m < 1 + round % 4; ++m) {
+            s = s * 1664525u + 1013904223u;
+            f[(s >> 8) % f.size()] = static_cast<uint8_t>(s >> 24);
+        }
+        if (round % 5 == 0) f.resize((s >> 4) % f.size());
+        TgaImage out;
+        if (decode(f, &out)) {
+            ++decoded;
+            ASSERT_EQ(out.pixels.size(), static_cast<size_t>(out.width) * out.height * out.components);
+            ASSERT_TRUE(out.components == 1 || out.components == 3 || out.components == 4);
+            TgaImage big = out;
+            ASSERT_TRUE(tga_ResampleToPowerOfTwo(&big));
+            ASSERT_EQ(big.pixels.size(), static_cast<size_t>(big.width) * big.height * big.components);
+        }
+    }
+    EXPECT_GT(decoded, 100); // the mutations left many files whole enough to read
+}
+
+TEST(TgaResample, HundredBySixtyBecomesHundredTwentyEightBySixtyFour) {
+    TgaImage src = expect_Pattern(100, 60, 3, 99), img = src;
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
+    ASSERT_EQ(img.width, 128);
+    ASSERT_EQ(img.height, 64);
+    ASSERT_EQ(img.components, 3);
+    ASSERT_EQ(img.pixels.size(), 128u * 64u * 3u);
+    int mismatches = 0;
+    for (int j = 0; j < 64; ++j)
+        for (int i = 0; i < 128; ++i)
+            for (int k = 0; k < 3; ++k)
+                if (img.pixels[(j * 128 + i) * 3 + k] != expect_Resampled(src, 128, 64, i, j, k)) ++mismatches;
+    EXPECT_EQ(mismatches, 0);
+    // The four corners line up with the source's corners exactly.
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(img.pixels[k], src.pixels[k]);
+        EXPECT_EQ(img.pixels[127 * 3 + k], src.pixels[99 * 3 + k]);
+        EXPECT_EQ(img.pixels[(63 * 128) * 3 + k], src.pixels[(59 * 100) * 3 + k]);
+        EXPECT_EQ(img.pixels[(63 * 128 + 127) * 3 + k], src.pixels[(59 * 100 + 99) * 3 + k]);
+    }
+}
+
+TEST(TgaResample, WorkedValuesAndUntouchedDimensions) {
+    // 3 wide becomes 4: samples at 0, 2/3, 4/3, 2 of {0, 90, 255}: 0, 60, 145, 255.
+    TgaImage row;
+    row.width = 3;
+    row.height = 1;
+    row.components = 1;
+    row.pixels = {0, 90, 255};
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&row));
+    EXPECT_EQ(row.width, 4);
+    EXPECT_EQ(row.height, 1);
+    EXPECT_EQ(row.pixels, (std::vector<uint8_t>{0, 60, 145, 255}));
+
+    // 5 high becomes 8: positions j * 4 / 7 of {0, 100, 0, 100, 1}. (W' - 1 is odd, so no value
+    // ever lies exactly half way.)
+    TgaImage column;
+    column.width = 1;
+    column.height = 5;
+    column.components = 1;
+    column.pixels = {0, 100, 0, 100, 1};
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&column));
+    EXPECT_EQ(column.width, 1);
+    EXPECT_EQ(column.height, 8);
+    EXPECT_EQ(column.pixels, (std::vector<uint8_t>{0, 57, 86, 29, 29, 86, 58, 1}));
+
+    // A power-of-two picture stays as it is; one power-of-two edge is only copied through.
+    TgaImage square = expect_Pattern(16, 8, 4), same = square;
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&same));
+    EXPECT_EQ(same.pixels, square.pixels);
+    TgaImage wide = expect_Pattern(16, 3, 4), src = wide;
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&wide));
+    ASSERT_EQ(wide.width, 16);
+    ASSERT_EQ(wide.height, 4);
+    for (int i = 0; i < 16; ++i)
+        for (int j = 0; j < 4; ++j)
+            for (int k = 0; k < 4; ++k) ASSERT_EQ(wide.pixels[(j * 16 + i) * 4 + k], expect_Resampled(src, 16, 4, i, j, k));
+}
+
+TEST(TgaHalve, BlocksAndPairsRoundAsStated) {
+    TgaImage img;
+    img.width = 4;
+    img.height = 2;
+    img.components = 1;
+    img.pixels = {1, 2, 10, 10, 0, 0, 11, 10}; // blocks sum 3 and 41
+    TgaImage half;
+    tga_HalveImage(img, &half);
+    EXPECT_EQ(half.width, 2);
+    EXPECT_EQ(half.height, 1);
+    EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 10})); // (3+2)/4, (41+2)/4
+    TgaImage quarter;
+    tga_HalveImage(half, &quarter);
+    EXPECT_EQ(quarter.pixels, (std::vector<uint8_t>{6})); // (11+1)/2
+    TgaImage tall;
+    tall.width = 1;
+    tall.height = 2;
+    tall.components = 3;
+    tall.pixels = {0, 255, 5, 1, 255, 6};
+    tga_HalveImage(tall, &half);
+    EXPECT_EQ(half.height, 1);
+    EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 255, 6}));
+
+    TgaImage big = expect_Pattern(32, 8, 4, 5);
+    std::vector<TgaImage> want = expect_MipLevels(big);
+    TgaImage level = big;
+    for (const TgaImage &w : want) {
+        tga_HalveImage(level, &half);
+        ASSERT_EQ(half.width, w.width);
+        ASSERT_EQ(half.height, w.height);
+        ASSERT_EQ(half.pixels, w.pixels);
+        level = half;
+    }
+    EXPECT_EQ(level.width, 1);
+    EXPECT_EQ(level.height, 1);
+}
