@@ -1,14 +1,5 @@
-// Program entry: the command line (options, then the tail), the debug console, the show.
-#include <cstdio>
+// Program entry: start-up reads the command line (options, then the tail), opens the debug
+// console, and shows the setup dialog or runs the show.
+#include "startup/program.h"
 
-#include "runtime/engine.h"
-#include "runtime/engine_state.h"
-#include "runtime/options.h"
-#include "startup/console.h"
-
-int main(int argc, char **argv) {
-    const int parsed = options_Parse(argc, argv, &engine, stdout, stderr);
-    if (parsed != OPTIONS_RUN) return parsed;
-    if (engine.options.debugTail) console_Open();
-    engine_Run();
-}
+int main(int argc, char **argv) { return startup_Main(argc, argv); }

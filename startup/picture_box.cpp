@@ -1,0 +1,409 @@
+// The picture box control: class registration, creation rules from the style bits, the messages,
+// JPEG decoding from memory and from files, and stretched drawing.
+#include "startup/picture_box.h"
+
+#include "resources/dialog_template.h"
+#include "resources/rcdata.h"
+#include "script/text.h"
+
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Image.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+
+#include <csetjmp>
+#include <initializer_list>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <jpeglib.h>
+
+namespace {
+constexpr const char *PICTUREBOX_CLASS = "PictureBoxClass";
+constexpr uint32_t PICTURE_TYPES[] = {PBS_RESOURCE2, PBS_RESOURCE, PBS_BITMAP, PBS_ICON};
+
+struct ClassRegistry {
+    bool registered = false;
+    PictureBoxClassInfo info{};
+};
+ClassRegistry registry;
+
+// libjpeg reports errors through error_exit, which must not return: jump back to the decoder.
+// Warnings (a truncated or corrupt stream) count as failure too, so half a picture never shows.
+struct JpegError {
+    jpeg_error_mgr manager;
+    jmp_buf jump;
+    bool damaged;
+};
+
+void jpegErrorExit(j_common_ptr cinfo) {
+    JpegError *error = reinterpret_cast<JpegError *>(cinfo->err);
+    longjmp(error->jump, 1);
+}
+
+void jpegMessage(j_common_ptr cinfo, int level) {
+    if (level < 0) reinterpret_cast<JpegError *>(cinfo->err)->damaged = true;
+}
+
+// The plain-C part of decoding: no C++ object with a destructor lives across the setjmp.
+unsigned char *decodeRaw(const unsigned char *bytes, size_t size, int &width, int &height) {
+    jpeg_decompress_struct cinfo;
+    JpegError error;
+    unsigned char *volatile pixels = nullptr;
+    cinfo.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = jpegErrorExit;
+    error.manager.emit_message = jpegMessage;
+    error.damaged = false;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        free(pixels);
+        return nullptr;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.num_components != 1 && cinfo.num_components != 3) longjmp(error.jump, 1); // CMYK: not shown
+    if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > PICTUREBOX_MAX_EDGE ||
+        cinfo.image_height > PICTUREBOX_MAX_EDGE)
+        longjmp(error.jump, 1);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    size_t stride = size_t(cinfo.output_width) * 3;
+    pixels = static_cast<unsigned char *>(malloc(stride * cinfo.output_height));
+    if (!pixels) longjmp(error.jump, 1);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = pixels + stride * cinfo.output_scanline;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    width = int(cinfo.output_width);
+    height = int(cinfo.output_height);
+    jpeg_destroy_decompress(&cinfo);
+    if (error.damaged) {
+        free(pixels);
+        return nullptr;
+    }
+    return pixels;
+}
+
+// An FLTK picture that owns a copy of the decoded pixels.
+Fl_RGB_Image *makePicture(PictureBoxImage &image) {
+    Fl_RGB_Image *picture = new (std::nothrow) Fl_RGB_Image(image.rgb.get(), image.width, image.height, 3);
+    if (!picture) return nullptr;
+    picture->alloc_array = 1;   // FLTK frees the pixels with delete[]
+    image.rgb.release();
+    return picture;
+}
+
+Fl_RGB_Image *decodePicture(const unsigned char *bytes, size_t size) {
+    PictureBoxImage image;
+    if (!PictureBox_DecodeJpeg(bytes, size, image)) return nullptr;
+    return makePicture(image);
+}
+
+uint32_t currentType(uint32_t flags) {
+    for (uint32_t type : PICTURE_TYPES)
+        if (flags & type) return type;
+    return 0;
+}
+
+// "#n": the decimal resource id n; anything else names no resource.
+bool resourceId(const char *name, int &id) {
+    if (name[0] != '#' || name[1] == '\0') return false;
+    char *end = nullptr;
+    long value = strtol(name + 1, &end, 10);
+    if (*end != '\0' || value < 0 || value > 0xFFFF) return false;
+    id = int(value);
+    return true;
+}
+
+// Raw data resources hold image files; the program carries no icon or bitmap resources, so
+// "#n" names of those types find nothing, as a missing resource would.
+Fl_RGB_Image *PictureBox_LoadResource(const PictureBoxData &record) {
+    int id = 0;
+    if (!resourceId(record.name, id)) return nullptr;
+    if (record.flags & (PBS_RESOURCE | PBS_RESOURCE2)) {
+        RcData data = resource_FindRcData(id);
+        return data.bytes ? decodePicture(data.bytes, data.size) : nullptr;
+    }
+    return nullptr;
+}
+
+Fl_RGB_Image *PictureBox_LoadFile(const PictureBoxData &record) {
+    FILE *file = fopen(record.name, "rb");
+    if (!file) return nullptr;
+    Fl_RGB_Image *picture = nullptr;
+    long size = (fseek(file, 0, SEEK_END) == 0) ? ftell(file) : -1;
+    if (size > 0 && size <= PICTUREBOX_MAX_FILE && fseek(file, 0, SEEK_SET) == 0) {
+        std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(size)]);
+        if (bytes && fread(bytes.get(), 1, size_t(size), file) == size_t(size))
+            picture = decodePicture(bytes.get(), size_t(size));
+    }
+    fclose(file);
+    return picture;
+}
+
+Fl_RGB_Image *loadPicture(const PictureBoxData &record) {
+    return record.name[0] == '#' ? PictureBox_LoadResource(record) : PictureBox_LoadFile(record);
+}
+
+bool isPictureBoxClass(const PictureBoxWindow *window) {
+    char name[PICTUREBOX_CLASS_SIZE];
+    text_CopyBounded(name, window->className);
+    return strstr(name, PICTUREBOX_CLASS) != nullptr;
+}
+
+intptr_t onCreate(PictureBoxWindow *window) {
+    if (!isPictureBoxClass(window)) return -1;
+    PictureBoxData *record = new (std::nothrow) PictureBoxData{};
+    if (!record) return -1;
+    uint32_t style = window->style;
+    if (style & PBS_FIT) {
+        record->flags = PBS_FIT;
+        style &= ~PBS_FIT;
+    } else if (style & PBS_AUTOSIZE) {
+        record->flags = PBS_AUTOSIZE;
+        style &= ~PBS_AUTOSIZE;
+    } else {
+        record->flags = PBS_AUTOSIZE;
+    }
+    for (uint32_t type : {PBS_RESOURCE, PBS_BITMAP, PBS_RESOURCE2, PBS_ICON}) {
+        if (style & type) {
+            record->flags |= type;
+            style &= ~type;
+            break;
+        }
+    }
+    record->width = window->w();
+    record->height = window->h();
+    record->window = window;
+    if (window->text[0] != '\0') {
+        text_CopyBounded(record->name, window->text);
+        record->picture = loadPicture(*record);
+    }
+    window->style = style;
+    window->extra = record;
+    return 0;
+}
+
+intptr_t onDestroy(PictureBoxWindow *window) {
+    if (!isPictureBoxClass(window) || !window->extra) return 0;
+    delete window->extra->picture;
+    delete window->extra;
+    window->extra = nullptr;
+    window->forgetScaled();
+    return 0;
+}
+
+intptr_t onSize(PictureBoxWindow *window, PictureBoxData &record) {
+    if (!record.picture || !(record.flags & PBS_AUTOSIZE)) return 0;
+    // Decoded pictures are measured in pixels already, so the natural size needs no dpi step.
+    int w = record.picture->w(), h = record.picture->h();
+    if (window->w() != w || window->h() != h) window->size(w, h);
+    record.width = w;
+    record.height = h;
+    return 0;
+}
+
+intptr_t PictureBox_Paint(PictureBoxWindow *window, PictureBoxData &record) {
+    if (!record.picture) return 0;
+    int x, y, w, h;
+    window->clientRect(x, y, w, h);
+    if (w <= 0 || h <= 0) return 0;
+    Fl_Image *shown = window->scaledPicture(record.picture, w, h);
+    if (shown) shown->draw(x, y, w, h);
+    return 0;
+}
+
+intptr_t onSetCursor(PictureBoxWindow *window, PictureBoxData &record) {
+    Fl_Window *top = window->window();
+    if (!top) return 0;
+    top->cursor(record.cursor ? Fl_Cursor(record.cursor) : FL_CURSOR_DEFAULT);
+    return record.cursor ? 1 : 0;
+}
+
+intptr_t PictureBox_SetImage(PictureBoxWindow *window, PictureBoxData &record, uint32_t types, const char *name) {
+    // A name that does not fit would load some other file: refuse it and change nothing.
+    if (!name || strlen(name) >= PICTUREBOX_NAME_SIZE) return 1;
+    text_CopyBounded(record.name, name);
+    record.flags = (record.flags & ~currentType(record.flags)) | types;
+    Fl_RGB_Image *picture = loadPicture(record);
+    if (!picture) return 1;   // the old picture stays; name and flags have already changed
+    delete record.picture;
+    record.picture = picture;
+    window->forgetScaled();
+    window->redraw();
+    return 0;
+}
+
+intptr_t PictureBox_SetStyle(PictureBoxWindow *window, PictureBoxData &record, uint32_t flags, intptr_t size) {
+    record.flags = flags | currentType(record.flags);
+    if (record.flags & PBS_CLIENTEDGE) window->exStyle = WS_EX_CLIENTEDGE;
+    if (record.flags & PBS_TOGGLEBORDER) {
+        window->exStyle = 0;
+        window->style ^= WS_BORDER;
+    }
+    int w = int(size & 0xFFFF), h = int((size >> 16) & 0xFFFF);
+    if (w != 0 && h != 0) window->size(w, h);
+    window->forgetScaled();
+    window->redraw();
+    if (window->window() && window->window()->shown()) Fl::flush();
+    return 0;
+}
+} // namespace
+
+bool PictureBox_DecodeJpeg(const unsigned char *bytes, size_t size, PictureBoxImage &image) {
+    image = PictureBoxImage{};
+    if (!bytes || size == 0) return false;
+    int width = 0, height = 0;
+    unsigned char *raw = decodeRaw(bytes, size, width, height);
+    if (!raw) return false;
+    size_t count = size_t(width) * height * 3;
+    image.rgb.reset(new (std::nothrow) unsigned char[count]);
+    if (image.rgb) {
+        memcpy(image.rgb.get(), raw, count);
+        image.width = width;
+        image.height = height;
+    }
+    free(raw);
+    return image.rgb != nullptr;
+}
+
+PictureBoxWindow::PictureBoxWindow(const char *className_, const char *text_, uint32_t style_, uint32_t exStyle_,
+                                   int x, int y, int w, int h, int id)
+    : Fl_Widget(x, y, w, h), style(style_), exStyle(exStyle_), controlId(id) {
+    text_CopyBounded(className, className_ ? className_ : "");
+    text_CopyBounded(text, text_ ? text_ : "");
+    box(FL_NO_BOX);
+}
+
+PictureBoxWindow::~PictureBoxWindow() { PictureBox_WndProc(this, WM_DESTROY, 0, 0); }
+
+void PictureBoxWindow::clientRect(int &cx, int &cy, int &cw, int &ch) const {
+    int inset = ((style & WS_BORDER) ? 1 : 0) + ((exStyle & WS_EX_CLIENTEDGE) ? 2 : 0);
+    cx = x() + inset;
+    cy = y() + inset;
+    cw = w() - 2 * inset;
+    ch = h() - 2 * inset;
+}
+
+void PictureBoxWindow::draw() {
+    if (style & WS_BORDER) fl_draw_box(FL_BORDER_FRAME, x(), y(), w(), h(), FL_BLACK);
+    if (exStyle & WS_EX_CLIENTEDGE) {
+        int inset = (style & WS_BORDER) ? 1 : 0;
+        fl_draw_box(FL_DOWN_FRAME, x() + inset, y() + inset, w() - 2 * inset, h() - 2 * inset, FL_GRAY);
+    }
+    PictureBox_WndProc(this, WM_ERASEBKGND, 0, 0);
+    PictureBox_WndProc(this, WM_PAINT, 0, 0);
+}
+
+int PictureBoxWindow::handle(int event) {
+    switch (event) {
+    case FL_ENTER:
+    case FL_MOVE:
+        PictureBox_WndProc(this, WM_SETCURSOR, 0, 0);
+        return 1;   // taking FL_ENTER keeps the FL_MOVE events coming
+    case FL_LEAVE:
+        if (window()) window()->cursor(FL_CURSOR_DEFAULT);
+        return 1;
+    default: return Fl_Widget::handle(event);
+    }
+}
+
+void PictureBoxWindow::resize(int nx, int ny, int nw, int nh) {
+    bool sized = nw != w() || nh != h();
+    Fl_Widget::resize(nx, ny, nw, nh);
+    if (sized) {
+        forgetScaled();
+        PictureBox_WndProc(this, WM_SIZE, 0, intptr_t(nw & 0xFFFF) | (intptr_t(nh & 0xFFFF) << 16));
+    }
+}
+
+Fl_Image *PictureBoxWindow::scaledPicture(Fl_RGB_Image *picture, int sw, int sh) {
+    if (picture->w() == sw && picture->h() == sh) return picture;
+    if (!scaled_ || scaledFrom_ != picture || scaled_->w() != sw || scaled_->h() != sh) {
+        Fl_RGB_Image::RGB_scaling(FL_RGB_SCALING_BILINEAR);
+        scaled_.reset(picture->copy(sw, sh));
+        scaledFrom_ = picture;
+    }
+    return scaled_.get();
+}
+
+void PictureBoxWindow::forgetScaled() {
+    scaled_.reset();
+    scaledFrom_ = nullptr;
+}
+
+int PictureBox_Register() {
+    if (registry.registered) return 1;
+    registry.info = {0, int(sizeof(PictureBoxData *)), 0, FL_CURSOR_DEFAULT, FL_BACKGROUND_COLOR,
+                     PICTUREBOX_CLASS};
+    registry.registered = true;
+    return 1;
+}
+
+bool PictureBox_IsRegistered() { return registry.registered; }
+
+const PictureBoxClassInfo *PictureBox_ClassInfo() { return registry.registered ? &registry.info : nullptr; }
+
+void PictureBox_Unregister() { registry.registered = false; }
+
+intptr_t PictureBox_WndProc(PictureBoxWindow *window, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    if (!window) return 0;
+    if (message == WM_CREATE) return onCreate(window);
+    if (message == WM_DESTROY) return onDestroy(window);
+    PictureBoxData *record = window->extra;
+    if (!record) return 0;
+    switch (message) {
+    case WM_SIZE: return onSize(window, *record);
+    case WM_PAINT: return PictureBox_Paint(window, *record);
+    case WM_ERASEBKGND: return (record->flags & PBS_ICON) ? 0 : 1;
+    case WM_SETCURSOR: return onSetCursor(window, *record);
+    case BM_SETIMAGE:
+        return PictureBox_SetImage(window, *record, uint32_t(wParam), reinterpret_cast<const char *>(lParam));
+    case PBX_SETSTYLE: return PictureBox_SetStyle(window, *record, uint32_t(wParam), lParam);
+    case PBX_SETCURSOR: record->cursor = int(lParam); return 0;
+    default: return 0;
+    }
+}
+
+PictureBoxWindow *PictureBox_CreateWindow(const char *className, const char *text, uint32_t style, uint32_t exStyle,
+                                          int x, int y, int w, int h, Fl_Group *parent, int id) {
+    if (!className || !registry.registered || strcmp(className, registry.info.name) != 0) return nullptr;
+    Fl_Group *previous = Fl_Group::current();
+    Fl_Group::current(nullptr);   // the widget joins its parent below, not whatever group is open
+    PictureBoxWindow *window = new PictureBoxWindow(className, text, style, exStyle, x, y, w, h, id);
+    Fl_Group::current(previous);
+    if (PictureBox_WndProc(window, WM_CREATE, 0, 0) != 0) {
+        delete window;
+        return nullptr;
+    }
+    if (parent) parent->add(window);
+    if (!(window->style & WS_VISIBLE)) window->hide();
+    PictureBox_WndProc(window, WM_SIZE, 0, intptr_t(w & 0xFFFF) | (intptr_t(h & 0xFFFF) << 16));
+    return window;
+}
+
+PictureBoxWindow *PictureBox_Create(uint32_t style, const char *text, int x, int y, int width, int height,
+                                    Fl_Group *parent, int id) {
+    if (!parent || !PictureBox_Register()) return nullptr;
+    uint32_t exStyle = (style & PBS_CLIENTEDGE) ? WS_EX_CLIENTEDGE : 0;
+    return PictureBox_CreateWindow(PICTUREBOX_CLASS, text, style | WS_CHILD, exStyle, x, y, width, height, parent,
+                                   id);
+}
+
+void PictureBox_Destroy(PictureBoxWindow *window) {
+    if (!window) return;
+    if (window->parent()) window->parent()->remove(window);
+    delete window;
+}
+
+void PictureBox_About() {
+    fl_message_title("Version");
+    fl_choice("%s", "OK", nullptr, nullptr, "PictureBox Library Version 1.00");
+}

@@ -1,0 +1,60 @@
+// Program start-up: reads the command line, opens the console for the "debug" tail, and shows
+// the setup dialog, from which "process_" runs the engine.
+#include "startup/program.h"
+
+#include "resources/dialog_template.h"
+#include "runtime/engine.h"
+#include "runtime/engine_state.h"
+#include "runtime/options.h"
+#include "startup/console.h"
+#include "startup/picture_box.h"
+#include "startup/setup_dialog.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_ask.H>
+#include <FL/x.H>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+bool displayOpen = false;
+
+bool wantsDialog(const EngineOptions &options) {
+    return !options.noDialog && options.captureDir[0] == '\0' && !options.check;
+}
+
+// The dialog needs the display; without one the program says so and ends.
+bool openDisplay() {
+    Display *display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char *name = getenv("DISPLAY");
+        fprintf(stderr, "vortan: cannot open the display \"%s\" for the setup dialog (--no-dialog skips it)\n",
+                name ? name : "");
+        return false;
+    }
+    fl_open_display(display);
+    displayOpen = true;
+    return true;
+}
+} // namespace
+
+void startup_Notice(const char *text, const char *caption) {
+    fprintf(stderr, "%s: %s\n", caption, text);
+    if (!displayOpen) return;
+    fl_message_title(caption);
+    fl_choice("%s", "OK", nullptr, nullptr, text);
+}
+
+int startup_Main(int argc, char **argv) {
+    const int parsed = options_Parse(argc, argv, &engine, stdout, stderr);
+    if (parsed != OPTIONS_RUN) return parsed;
+    if (engine.options.debugTail) console_Open();
+    if (!wantsDialog(engine.options)) return engine_RunShow();
+
+    if (!openDisplay()) return -1;
+    engine_SetNoticeHook(startup_Notice);
+    PictureBox_Register();
+    setup_SetEngineStart(engine_Run);
+    return int(setup_DialogBox(DIALOG_SETUP, setup_DialogProc));
+}
