@@ -1,6 +1,32 @@
 // Scenes: 3DS files in 20 slots, compiled into display lists at load time, and the per-frame
 // scene pass through the scene's own camera, lights and animation replay.
 #pragma once
+#include <array>
+#include <cstddef>
+
+#include "runtime/engine_state.h"
+#include "script/script.h"
+
+struct Lib3dsFile;
+struct Lib3dsNode;
+
+constexpr int SCENE_SLOTS = ENGINE_SCENE_SLOTS;
+constexpr size_t SCENE_CAMERA_NAME_SIZE = SCRIPT_TEXT_SIZE; // a whole parameter always fits
+constexpr float SCENE_NEAR = 1.0f;
+constexpr float SCENE_FAR = 1024.0f;
+
+// All scene state in one record. engine.currentScene (the selected slot) lives in the engine
+// record because the frame loop reads it.
+struct SceneState {
+    std::array<Lib3dsFile *, SCENE_SLOTS> slots{}; // loaded files; null = empty
+    std::array<int, SCENE_SLOTS> lists{};          // display lists compiled for each slot
+    bool cameraSet = false;                        // cameraName holds a name
+    char cameraName[SCENE_CAMERA_NAME_SIZE] = "";  // our own copy: it outlives a replaced file
+    float replayFrame = 0.0f;                      // animation frame shown by the next pass
+    float replaySpeed = 1.0f;                      // frames per second of elapsed time
+};
+
+extern SceneState scene;
 
 // Handlers of "@glloadsceneslot", "@glsetcurrentscene", "@glsetcamera", "@glsetreplayspeed"
 // and "@glsetreplayframe"; they read the Parameter buffers.
@@ -10,9 +36,28 @@ void glSetCamera();
 void glSetReplaySpeed();
 void glSetReplayFrame();
 
+// Loads resourceDir + name into slot (0..19), replacing and freeing what was there, and compiles
+// its meshes. Writes the success or error trace line; returns whether the file was loaded.
+// Needs a current GL context.
+bool scene_LoadSlot(int slot, const char *name);
+
+// Compiles node and its subtree (children first) into display lists, looking meshes and
+// materials up in the file of slot.
+void scene_CompileNode(Lib3dsNode *node, int slot);
+
+// Texture slot whose name matches a material's map name without regard to case; last match
+// wins, 0 when none matches.
+int scene_FindTextureSlot(const char *name);
+
 // The scene pass: draws engine.currentScene through its camera and advances the replay frame
 // by frameDelta x replay speed. Draws nothing when no scene or camera is there.
 void scene_Draw(double frameDelta);
 
+// Draws node's subtree (children first), each compiled node through its list.
+void scene_DrawNode(Lib3dsNode *node);
+
 // Shutdown: frees every loaded slot and its display lists.
 void scene_FreeAll();
+
+// Frees everything and puts the record back to its start values (tests, live reload).
+void scene_ResetState();

@@ -1,0 +1,317 @@
+// Scene slots: loading a 3DS file into a slot and compiling its meshes into display lists, the
+// scene pass with camera, lights and replay, and the five scene commands.
+#include "scene/scene.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <GL/glu.h>
+#include <lib3ds/camera.h>
+#include <lib3ds/file.h>
+#include <lib3ds/light.h>
+#include <lib3ds/material.h>
+#include <lib3ds/matrix.h>
+#include <lib3ds/mesh.h>
+#include <lib3ds/node.h>
+
+#include "runtime/gl_ext.h"
+#include "runtime/texture.h"
+#include "scene/scene_file.h"
+#include "script/text.h"
+#include "startup/console.h"
+#include "startup/trace.h"
+
+SceneState scene;
+
+namespace {
+
+constexpr const char *LOAD = "glLoadSceneSlot";
+constexpr float NO_MATERIAL_AMBIENT[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+constexpr float NO_MATERIAL_DIFFUSE[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+constexpr float BLACK[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+constexpr float WHITE[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+constexpr float MAX_SHININESS = 128.0f;
+
+void activeTexture(GLenum unit) {
+    if (glext.activeTexture) glext.activeTexture(unit);
+}
+
+void setCamera(const char *name) {
+    text_CopyBounded(scene.cameraName, name);
+    scene.cameraSet = true;
+}
+
+void deleteLists(Lib3dsNode *node) {
+    for (Lib3dsNode *child = node->childs; child; child = child->next) deleteLists(child);
+    if (node->user.d) glDeleteLists(GLuint(node->user.d), 1);
+    node->user.d = 0;
+}
+
+// A reloaded slot gives its file and lists back at once; cameraName is a copy of its own.
+void freeSlot(int slot) {
+    Lib3dsFile *file = scene.slots[slot];
+    if (!file) return;
+    if (scene.lists[slot])
+        for (Lib3dsNode *node = file->nodes; node; node = node->next) deleteLists(node);
+    lib3ds_file_free(file);
+    scene.slots[slot] = nullptr;
+    scene.lists[slot] = 0;
+}
+
+// The whole mesh takes the material its first face names.
+Lib3dsMaterial *meshMaterial(Lib3dsFile *file, const Lib3dsMesh *mesh) {
+    if (mesh->faces == 0 || mesh->faceL[0].material[0] == '\0') return nullptr;
+    return lib3ds_file_material_by_name(file, mesh->faceL[0].material);
+}
+
+float shininessOf(const Lib3dsMaterial *material) {
+    float s = float(std::pow(2.0, 10.0 * double(material->shininess)));
+    if (!(MAX_SHININESS >= s)) s = MAX_SHININESS;
+    return s;
+}
+
+void applyMaterial(const Lib3dsMaterial *material) {
+    if (!material) {
+        glMaterialfv(GL_FRONT, GL_AMBIENT, NO_MATERIAL_AMBIENT);
+        glMaterialfv(GL_FRONT, GL_DIFFUSE, NO_MATERIAL_DIFFUSE);
+        glMaterialfv(GL_FRONT, GL_SPECULAR, BLACK);
+        return;
+    }
+    glMaterialfv(GL_FRONT, GL_AMBIENT, BLACK);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, material->diffuse);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, material->specular);
+    glMaterialf(GL_FRONT, GL_SHININESS, shininessOf(material));
+    if (material->texture1_map.name[0]) {
+        GLuint texture = GLuint(scene_FindTextureSlot(material->texture1_map.name));
+        activeTexture(GL_TEXTURE0_ARB);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+    }
+    if (material->reflection_map.name[0]) {
+        // Unit 1 generates sphere-map coordinates and adds its texel to unit 0's result.
+        GLuint texture = GLuint(scene_FindTextureSlot(material->reflection_map.name));
+        activeTexture(GL_TEXTURE1_ARB);
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+    }
+    // The value only chooses between opaque and blended.
+    if (material->transparency > 0.0f) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_SRC_ALPHA);
+        glDepthMask(GL_FALSE);
+    }
+}
+
+void emitFaces(const Lib3dsMesh *mesh, const Lib3dsVector *normals) {
+    for (Lib3dsDword p = 0; p < mesh->faces; ++p) {
+        glBegin(GL_TRIANGLES);
+        for (int i = 0; i < 3; ++i) {
+            Lib3dsWord k = mesh->faceL[p].points[i];
+            glNormal3fv(normals[3 * p + i]);
+            if (mesh->texels && glext.multiTexCoord2f)
+                glext.multiTexCoord2f(GL_TEXTURE0_ARB, mesh->texelL[k][0], mesh->texelL[k][1]);
+            glVertex3fv(mesh->pointL[k].pos);
+        }
+        glEnd();
+    }
+}
+
+void resetTextureState() {
+    activeTexture(GL_TEXTURE0_ARB);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    activeTexture(GL_TEXTURE1_ARB);
+    glDisable(GL_TEXTURE_2D);
+}
+
+// One mesh into one list: inverse mesh matrix, material, triangles, state reset.
+void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot) {
+    char why[SCENE_WHY_SIZE];
+    char detail[SCENE_WHY_SIZE + 96];
+    if (!scene_CheckMesh(mesh, why, sizeof why)) {
+        snprintf(detail, sizeof detail, "mesh '%s' not compiled: %s", mesh->name, why);
+        trace_Error(LOAD, detail);
+        return;
+    }
+    auto *normals = static_cast<Lib3dsVector *>(malloc(sizeof(Lib3dsVector) * 3 * (mesh->faces ? mesh->faces : 1)));
+    GLuint list = normals ? glGenLists(1) : 0;
+    if (!list) {
+        free(normals);
+        snprintf(detail, sizeof detail, "mesh '%s' not compiled: out of memory", mesh->name);
+        trace_Error(LOAD, detail);
+        return;
+    }
+    node->user.d = list;
+    scene.lists[slot]++;
+    glNewList(list, GL_COMPILE);
+    Lib3dsMatrix inverse;
+    lib3ds_matrix_copy(inverse, mesh->matrix);
+    if (!lib3ds_matrix_inv(inverse)) lib3ds_matrix_identity(inverse); // a flat mesh matrix has none
+    glMultMatrixf(&inverse[0][0]);
+    if (mesh->faces) lib3ds_mesh_calculate_normals(mesh, normals);
+    applyMaterial(meshMaterial(file, mesh));
+    emitFaces(mesh, normals);
+    resetTextureState();
+    free(normals);
+    glEndList();
+    trace_Printf("* \tglLoadSceneSlot msg : mesh '%s' compiled\n", mesh->name);
+}
+
+// One GL light per 3DS light while the GL has numbers for them; the rest are left out.
+void setupLights(Lib3dsFile *file) {
+    GLint available = 8;
+    glGetIntegerv(GL_MAX_LIGHTS, &available);
+    GLint number = 0;
+    for (Lib3dsLight *light = file->lights; light && number < available; light = light->next, ++number) {
+        GLenum id = GLenum(GL_LIGHT0 + number);
+        glEnable(id);
+        glLightfv(id, GL_AMBIENT, BLACK);
+        glLightfv(id, GL_DIFFUSE, WHITE);
+        glLightfv(id, GL_SPECULAR, WHITE);
+        const float position[4] = {light->position[0], light->position[1], light->position[2], 1.0f};
+        glLightfv(id, GL_POSITION, position);
+        if (light->spot_light) {
+            const float direction[3] = {light->spot[0] - light->position[0], light->spot[1] - light->position[1],
+                                        light->spot[2] - light->position[2]};
+            glLightfv(id, GL_SPOT_DIRECTION, direction);
+        }
+    }
+}
+
+// Overshoot past either end is dropped, not carried over.
+void advanceReplay(const Lib3dsFile *file, double frameDelta) {
+    scene.replayFrame = float(double(scene.replayFrame) + double(scene.replaySpeed) * frameDelta);
+    if (!std::isfinite(scene.replayFrame)) scene.replayFrame = 0.0f; // lib3ds cannot evaluate it
+    if (scene.replayFrame > float(file->frames)) scene.replayFrame = 0.0f;
+    if (scene.replayFrame < 0.0f) scene.replayFrame = float(file->frames);
+}
+
+} // namespace
+
+bool scene_LoadSlot(int slot, const char *name) {
+    if (!engine_CheckIndex(slot, 0, SCENE_SLOTS - 1, LOAD, "scene slot")) return false;
+    freeSlot(slot);
+    char path[ENGINE_PATH_SIZE];
+    if (!engine_BuildPath(path, sizeof path, name, LOAD)) return false;
+    size_t size = 0;
+    uint8_t *bytes = scene_ReadWholeFile(path, &size);
+    if (!bytes) {
+        trace_Error(LOAD, name);
+        return false;
+    }
+    char why[SCENE_WHY_SIZE];
+    Lib3dsFile *file = scene_Read3ds(bytes, size, why, sizeof why);
+    free(bytes);
+    if (!file) {
+        char detail[SCRIPT_TEXT_SIZE + SCENE_WHY_SIZE + 4];
+        snprintf(detail, sizeof detail, "%s (%s)", name, why);
+        trace_Error(LOAD, detail);
+        return false;
+    }
+    scene.slots[slot] = file;
+    trace_Printf("- _Vortan_ \tsuccess on glLoadSceneSlot : %s\n", name);
+    if (!scene.cameraSet && file->cameras) setCamera(file->cameras->name);
+    lib3ds_file_eval(file, 0.0f);
+    for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_CompileNode(node, slot);
+    return true;
+}
+
+void scene_CompileNode(Lib3dsNode *node, int slot) {
+    if (!node || slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot]) return;
+    for (Lib3dsNode *child = node->childs; child; child = child->next) scene_CompileNode(child, slot);
+    if (node->type != LIB3DS_OBJECT_NODE || strcmp(node->name, "$$$DUMMY") == 0 || node->user.d != 0) return;
+    Lib3dsFile *file = scene.slots[slot];
+    Lib3dsMesh *mesh = lib3ds_file_mesh_by_name(file, node->name);
+    if (mesh) compileMesh(node, mesh, file, slot);
+}
+
+int scene_FindTextureSlot(const char *name) { return texture_FindNoCase(name); }
+
+void scene_Draw(double frameDelta) {
+    const int slot = engine.currentScene;
+    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot] || !scene.cameraSet) return;
+    Lib3dsFile *file = scene.slots[slot];
+    Lib3dsNode *camera = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE);
+    Lib3dsNode *target = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_TARGET_NODE);
+    if (!camera || !target) return;
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    const int height = engine.screenHeight > 0 ? engine.screenHeight : 1;
+    gluPerspective(camera->data.camera.fov, double(engine.screenWidth) / double(height), SCENE_NEAR, SCENE_FAR);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRotatef(-90.0f, 1.0f, 0.0f, 0.0f); // 3DS is Z-up, GL looks down -Z
+    setupLights(file);                    // placed before the camera: lights do not move with it
+    Lib3dsMatrix view;
+    lib3ds_matrix_camera(view, camera->data.camera.pos, target->data.target.pos, camera->data.camera.roll);
+    glMultMatrixf(&view[0][0]);
+    for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_DrawNode(node);
+
+    advanceReplay(file, frameDelta);
+    lib3ds_file_eval(file, scene.replayFrame); // the pose the next pass shows
+    glDisable(GL_LIGHTING);
+}
+
+void scene_DrawNode(Lib3dsNode *node) {
+    for (Lib3dsNode *child = node->childs; child; child = child->next) scene_DrawNode(child);
+    if (!node->user.d) return;
+    const float *pivot = node->data.object.pivot;
+    glPushMatrix();
+    glMultMatrixf(&node->matrix[0][0]);
+    glTranslatef(-pivot[0], -pivot[1], -pivot[2]);
+    glCallList(GLuint(node->user.d));
+    glPopMatrix();
+}
+
+void scene_FreeAll() {
+    for (int slot = 0; slot < SCENE_SLOTS; ++slot) freeSlot(slot);
+}
+
+void scene_ResetState() {
+    scene_FreeAll();
+    scene = SceneState{};
+}
+
+void glLoadSceneSlot() {
+    const int slot = atoi(script_Param(1));
+    char name[SCRIPT_TEXT_SIZE];
+    text_CopyBounded(name, script_Param(2));
+    const size_t length = strlen(name);
+    if (length > 0) name[length - 1] = '\0'; // the line's end-of-line character
+    scene_LoadSlot(slot, name);
+    if (engine.debugMode) console_Printf("\n#call glLoadSceneSlot %d\n\r", slot);
+}
+
+void glSetCurrentScene() {
+    int chosen = atoi(script_Param(1));
+    // Any other number would index past the slots; it switches the scene off like -1.
+    if (!engine_CheckIndex(chosen, -1, SCENE_SLOTS - 1, "glSetCurrentScene", "scene")) chosen = -1;
+    engine.currentScene = chosen;
+    if (chosen >= 0 && scene.slots[chosen] && scene.slots[chosen]->cameras) setCamera(scene.slots[chosen]->cameras->name);
+    if (engine.debugMode) console_Printf("\n#call glSetCurrentScene %d\n\r", engine.currentScene);
+}
+
+void glSetCamera() {
+    const char *name = script_Param(1); // the last parameter keeps its end-of-line character
+    setCamera(name);
+    console_Printf("%s\n", name);
+}
+
+void glSetReplaySpeed() {
+    scene.replaySpeed = float(atof(script_Param(1)));
+    if (engine.debugMode) console_Printf("\n#call glSetReplaySpeed %f\n\r", double(scene.replaySpeed));
+}
+
+void glSetReplayFrame() {
+    float frame = float(atof(script_Param(1)));
+    scene.replayFrame = std::isfinite(frame) ? frame : 0.0f; // lib3ds cannot evaluate "nan" or "inf"
+    if (engine.debugMode) console_Printf("\n#call glSetReplayFrame %f\n\r", double(scene.replayFrame));
+}

@@ -1,0 +1,38 @@
+// Reading untrusted 3DS files: our own structural check of the bytes, then lib3ds reading the
+// same bytes from memory, and the index checks of the compile step. No GL here, so the fuzzer
+// and the benchmark use it without a window.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include <lib3ds/file.h>
+#include <lib3ds/mesh.h>
+
+// Limits the check enforces; far above anything a real scene holds, low enough that lib3ds's
+// quadratic list insertions and recursive node walks stay short.
+constexpr size_t SCENE_MAX_FILE_BYTES = size_t(64) << 20;
+constexpr int SCENE_MAX_CHUNK_DEPTH = 16;
+constexpr int SCENE_MAX_NODES = 4096;
+constexpr int SCENE_MAX_NODE_DEPTH = 64;
+constexpr int SCENE_MAX_OBJECTS = 8192;      // named objects and materials, each
+constexpr int SCENE_MAX_VIEWS = 64;
+constexpr int SCENE_MAX_SHARED_CORNERS = 128; // lib3ds smooths a point over at most this many faces
+constexpr long SCENE_MAX_KEY_FRAME = 1L << 24; // frames stay exact as floats
+constexpr size_t SCENE_WHY_SIZE = 160;
+
+// Checks that lib3ds 1.3 can read these bytes without reading or writing out of bounds,
+// looping or recursing without end. On failure why gets a short reason with the file offset.
+bool scene_Validate3ds(const uint8_t *data, size_t size, char *why, size_t whySize);
+
+// Validates, then reads the bytes with lib3ds through a memory-backed stream. Null on failure,
+// with the reason in why. The caller frees the result with lib3ds_file_free.
+Lib3dsFile *scene_Read3ds(const uint8_t *data, size_t size, char *why, size_t whySize);
+
+// Reads a whole file into a fresh heap block (at most SCENE_MAX_FILE_BYTES). Null when the file
+// cannot be read; the caller frees the block with free().
+uint8_t *scene_ReadWholeFile(const char *path, size_t *size);
+
+// The compile step's own checks on a mesh: every face corner below the point count (and below
+// the texel count when the mesh has texels), faces only with points, no point smoothed over more
+// faces than lib3ds can hold. False with a reason when the mesh must not be compiled.
+bool scene_CheckMesh(const Lib3dsMesh *mesh, char *why, size_t whySize);
