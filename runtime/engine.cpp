@@ -163,7 +163,9 @@ void drawMainPass(double frameDelta) {
     End2D();
 }
 
-void drawFrame(double frameDelta) {
+} // namespace
+
+void engine_DrawFrame(double frameDelta) {
     const Color &clear = engine.colors[2];
     glClearColor(clear.red, clear.green, clear.blue, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -174,6 +176,13 @@ void drawFrame(double frameDelta) {
     if (engine.glowEnabled) GlowCapture(frameDelta);
     if (engine.currentScene != -1) drawMainPass(frameDelta);
 }
+
+void engine_InitGl() {
+    glext_Load();
+    setFixedGlState();
+}
+
+namespace {
 
 // The frame loop; returns false when a captured frame could not be written.
 bool frameLoop() {
@@ -201,7 +210,7 @@ bool frameLoop() {
             console_Printf("line : %d _ status : %d ", line, engine.runStatus);
             console_Printf("# %f \r ", now);
         }
-        drawFrame(frameDelta);
+        engine_DrawFrame(frameDelta);
         if (run.capturing) {
             written = capture_WriteFrame(engine.screenWidth, engine.screenHeight);
 #if VORTAN_HAVE_SOUND

@@ -13,6 +13,12 @@ int engine_RunShow();
 // Registers the 25 engine commands with the script engine, in opcode order.
 void engine_RegisterCommands();
 
+// The fixed GL state of the start of the show (fetches the multitexture entry points first),
+// and one frame's drawing from the engine state: clear, glow capture, main pass. Both need a
+// current context; the run uses them, and tests draw single frames with them.
+void engine_InitGl();
+void engine_DrawFrame(double frameDelta);
+
 // GLFW callbacks, with GLFW 3 key codes: ESC on press ends the show; a resized window is
 // brought back to the chosen size.
 void engine_OnKey(int key, int action);

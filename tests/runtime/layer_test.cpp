@@ -1,0 +1,202 @@
+// Layers: placement at two window sizes, fade and drift, the two blend modes, the alpha test,
+// the depth order with and without the glow, and the four layer handlers.
+#include <gtest/gtest.h>
+#include <string>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include "runtime/gl_ext.h"
+#include "startup/console.h"
+#include "startup/trace.h"
+#include "tests/runtime/engine_test_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+constexpr unsigned WHITE = 1, RED = 2, GREEN = 3, HOLES = 4;
+
+// One 2D stage as the frame loop sets it up, drawing only `layer`.
+void drawAlone(Layer &layer, double frameDelta) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glext.activeTexture(GL_TEXTURE0_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    Begin2D();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    DrawLayer(layer, engine.screenWidth, engine.screenHeight, frameDelta);
+    glDisable(GL_BLEND);
+    End2D();
+}
+} // namespace
+
+TEST(Layers, FullLayerCoversExactlyTheWindowAtEverySize) {
+    for (int size : {800, 640}) {
+        const int width = size, height = size * 3 / 4;
+        GLFWwindow *window = etest_OpenShow(width, height);
+        if (!window) GTEST_SKIP() << "no display";
+        etest_SolidTexture(WHITE, 2, 2, 255, 255, 255, 255);
+        glClearColor(0, 0, 0, 1);
+        Layer layer{};
+        etest_FullLayer(layer, WHITE, 1.0f, 1.0f);
+        layer.repeatU = layer.repeatV = 1;
+        drawAlone(layer, 0.0);
+        for (auto [x, y] : {std::pair{0, 0}, {width - 1, 0}, {0, height - 1}, {width - 1, height - 1}}) {
+            EXPECT_TRUE(testgl_Near(testgl_Read(x, y), 255, 255, 255)) << width << " at " << x << "," << y;
+        }
+        // A quarter-size layer centred at (160, 120) covers the lower-left quarter exactly.
+        layer.x = 160;
+        layer.y = 120;
+        layer.width = 320;
+        layer.height = 240;
+        drawAlone(layer, 0.0);
+        EXPECT_TRUE(testgl_Near(testgl_Read(width / 2 - 1, height / 2 - 1), 255, 255, 255)) << width;
+        EXPECT_TRUE(testgl_Near(testgl_Read(width / 2, height / 2 - 1), 0, 0, 0)) << width;
+        EXPECT_TRUE(testgl_Near(testgl_Read(width / 2 - 1, height / 2), 0, 0, 0)) << width;
+        testgl_Close(window);
+    }
+}
+
+TEST(Layers, FadeAndDriftAdvanceOnlyWhileVisible) {
+    GLFWwindow *window = etest_OpenShow(640, 480);
+    if (!window) GTEST_SKIP() << "no display";
+    etest_SolidTexture(WHITE, 2, 2, 255, 255, 255, 255);
+    Layer layer{};
+    etest_FullLayer(layer, WHITE, 1.0f, 0.0f);
+    layer.repeatU = layer.repeatV = 1;
+    layer.visible = 2;
+    layer.fadeSpeed = 0.5f;
+    layer.speedX = 10;
+    layer.speedY = -4;
+    drawAlone(layer, 0.25);
+    drawAlone(layer, 0.25);
+    EXPECT_FLOAT_EQ(layer.fade, 0.25f);
+    EXPECT_FLOAT_EQ(layer.x, 325.0f);
+    EXPECT_FLOAT_EQ(layer.y, 238.0f);
+    drawAlone(layer, 1.0);
+    EXPECT_FLOAT_EQ(layer.fade, 0.75f);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 191, 191, 191, 3)); // drawn at the new fade
+    drawAlone(layer, 0.5); // lands exactly on 1: nothing clamped, visible untouched
+    EXPECT_FLOAT_EQ(layer.fade, 1.0f);
+    EXPECT_EQ(layer.visible, 2);
+    drawAlone(layer, 0.5); // carried past 1: clamped, and the fade-in marks the layer visible
+    EXPECT_FLOAT_EQ(layer.fade, 1.0f);
+    EXPECT_EQ(layer.visible, 1);
+    layer.fadeSpeed = -4;
+    drawAlone(layer, 1.0);
+    EXPECT_FLOAT_EQ(layer.fade, 0.0f);
+    EXPECT_EQ(layer.visible, 1); // a faded-out layer stays on
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 0, 0, 0));
+
+    layer.visible = 0;
+    const float x = layer.x;
+    drawAlone(layer, 1.0);
+    EXPECT_FLOAT_EQ(layer.x, x);
+    EXPECT_FLOAT_EQ(layer.fade, 0.0f);
+    testgl_Close(window);
+}
+
+TEST(Layers, BlendModesAlphaTestAndDepthOrder) {
+    GLFWwindow *window = etest_OpenShow(640, 480);
+    if (!window) GTEST_SKIP() << "no display";
+    etest_SolidTexture(WHITE, 2, 2, 255, 255, 255, 255);
+    etest_SolidTexture(RED, 2, 2, 255, 0, 0, 255);
+    etest_SolidTexture(GREEN, 2, 2, 0, 255, 0, 255);
+    // Left column of texels fully transparent, right column opaque white.
+    const uint8_t holes[] = {255, 255, 255, 0, 255, 255, 255, 255, 255, 255, 255, 0, 255, 255, 255, 255};
+    glBindTexture(GL_TEXTURE_2D, HOLES);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, holes);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    engine.currentScene = 0;
+    engine.colors[2] = {0.5f, 0.5f, 0.5f};
+
+    etest_FullLayer(engine.layers[0], WHITE, 1.0f, 0.25f); // additive
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 192, 192, 192, 3));
+    engine.layers[0].blend = 2.0f; // anything but 1 darkens
+    engine.layers[0].fade = 0.5f;
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 64, 64, 64, 3));
+    engine.layers[0].fade = 1.0f;
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 0, 0, 0));
+
+    // Alpha-0 texels leave the frame alone in both modes.
+    for (float blend : {0.0f, 1.0f}) {
+        etest_FullLayer(engine.layers[0], HOLES, blend, 1.0f);
+        engine_DrawFrame(0.0);
+        EXPECT_TRUE(testgl_Near(testgl_Read(100, 240), 128, 128, 128, 2)) << blend;
+        EXPECT_TRUE(testgl_Near(testgl_Read(540, 240), blend == 1.0f ? 255 : 0, blend == 1.0f ? 255 : 0,
+                                blend == 1.0f ? 255 : 0, 2))
+            << blend;
+    }
+
+    // Same depth: under GL_LESS the lower-numbered layer keeps its pixels; under the glow's
+    // GL_ALWAYS the later layer adds on top.
+    engine.colors[2] = {0, 0, 0};
+    etest_FullLayer(engine.layers[0], RED, 1.0f, 1.0f);
+    etest_FullLayer(engine.layers[1], GREEN, 1.0f, 1.0f);
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 255, 0, 0));
+    engine.glowEnabled = 1; // no render targets made: capture and composite add nothing
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 255, 255, 0));
+    testgl_Close(window);
+}
+
+TEST(LayerCommands, SetFieldsEchoAndRefuseBadLayers) {
+    TestCwd cwd("layers");
+    trace_Reset();
+    engine_ResetState();
+    engine_ResetLayers();
+    std::string echo;
+    console_SetCapture(&echo);
+    engine.debugMode = 1;
+    text_CopyBounded(engine.textureSlots[4].name, "a-rather-long-texture-name.tga");
+    etest_Params({"0", "3", "a-rather-long-texture-name.tga", "1", "0.5", "3", "2\n"});
+    SetLayerParam();
+    const Layer &three = engine.layers[3];
+    EXPECT_EQ(three.texture, 4);
+    EXPECT_EQ(three.visible, 1);
+    EXPECT_FLOAT_EQ(three.fade, 0.5f);
+    EXPECT_FLOAT_EQ(three.repeatU, 3.0f);
+    EXPECT_FLOAT_EQ(three.repeatV, 2.0f);
+    etest_Params({"0", "3", "A-RATHER-LONG-TEXTURE-NAME.TGA", "1"});
+    SetLayerParam(); // another case matches nothing: slot 0
+    EXPECT_EQ(three.texture, 0);
+
+    etest_Params({"0", "3", "1", "0.5", "100.7", "100.7", "640", "480\n"});
+    SetLayerPos();
+    EXPECT_FLOAT_EQ(three.blend, 1.0f);
+    EXPECT_FLOAT_EQ(three.fadeSpeed, 0.5f);
+    EXPECT_FLOAT_EQ(three.x, 100.7f);
+    EXPECT_FLOAT_EQ(three.y, 100.0f);
+    EXPECT_FLOAT_EQ(three.width, 640.0f);
+    EXPECT_FLOAT_EQ(three.height, 480.0f);
+    etest_Params({"0", "3", "-0.25\n"});
+    SetLayerFadeSpeed();
+    EXPECT_FLOAT_EQ(three.fadeSpeed, -0.25f);
+    etest_Params({"0", "3", "1.5", "-2", "7.9", "0.125"});
+    SetLayerParamEx();
+    EXPECT_FLOAT_EQ(three.speedX, 1.5f);
+    EXPECT_FLOAT_EQ(three.speedY, -2.0f);
+    EXPECT_FLOAT_EQ(three.extraA, 7.0f);
+    EXPECT_FLOAT_EQ(three.extraB, 0.125f);
+    EXPECT_EQ(echo, "\n#call SetLayerParam 4\n\r\n#call SetLayerParam 0\n\r\n#call SetLayerPos \n\r"
+                    "\n#call SetLayerFadeSpeed -0.250000\n\r\n#call SetLayerParamEx 0\n\r");
+
+    // 20..24 are the render-target records, reachable on purpose; 25 and -1 are refused.
+    etest_Params({"0", "22", "0.75"});
+    SetLayerFadeSpeed();
+    EXPECT_FLOAT_EQ(engine.layers[22].fadeSpeed, 0.75f);
+    echo.clear();
+    etest_Params({"0", "25", "0.75"});
+    SetLayerFadeSpeed();
+    etest_Params({"0", "-1", "1", "0.5", "1", "1", "1", "1"});
+    SetLayerPos();
+    EXPECT_EQ(echo, "");
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"),
+              "- _Vortan_ \terror on SetLayerFadeSpeed : layer 25 out of range (0..24)\n"
+              "- _Vortan_ \terror on SetLayerPos : layer -1 out of range (0..24)\n");
+    console_SetCapture(nullptr);
+}

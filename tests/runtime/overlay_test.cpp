@@ -1,0 +1,107 @@
+// Screen overlays drawn for real: clear colour, cinemascope bars, gradient and picture background.
+#include <gtest/gtest.h>
+#include <string>
+
+#include "startup/console.h"
+#include "tests/runtime/engine_test_util.h"
+
+namespace {
+void setCinemascope(const char *on, const char *percent) {
+    etest_Params({"0", on, percent});
+    glSetCinemascope();
+}
+} // namespace
+
+TEST(Cinemascope, BarAndStripHeightsFollowTheWindowHeight) {
+    engine_ResetState();
+    std::string echo;
+    console_SetCapture(&echo);
+    engine.debugMode = 1;
+    engine.screenHeight = 600;
+    setCinemascope("1", "12\n");
+    EXPECT_EQ(engine.cinemascopeBar, 72);
+    EXPECT_EQ(engine.cinemascopeHeight, 456);
+    EXPECT_EQ(echo, "\n#Call glSetCinemascope 72 \n\r ");
+    setCinemascope("1", "13");
+    EXPECT_EQ(engine.cinemascopeBar, 78);
+    EXPECT_EQ(engine.cinemascopeHeight, 444);
+    engine.screenHeight = 480;
+    setCinemascope("1", "15");
+    EXPECT_EQ(engine.cinemascopeBar, 72);
+    EXPECT_EQ(engine.cinemascopeHeight, 336);
+    setCinemascope("1", "1");
+    EXPECT_EQ(engine.cinemascopeBar, 4);
+    EXPECT_EQ(engine.cinemascopeHeight, 472);
+    // Switching off hides the bars, prints nothing and keeps the geometry.
+    echo.clear();
+    setCinemascope("0", "30");
+    EXPECT_EQ(engine.cinemascopeEnabled, 0);
+    EXPECT_EQ(engine.cinemascopeBar, 4);
+    EXPECT_EQ(echo, "");
+    // An absurd percentage cannot overflow; the bars then cover the window.
+    setCinemascope("1", "2000000000");
+    EXPECT_EQ(engine.cinemascopeBar, 480);
+    console_SetCapture(nullptr);
+}
+
+TEST(Overlays, ClearColourBarsAndBackgroundsOnScreen) {
+    GLFWwindow *window = etest_OpenShow(640, 480);
+    if (!window) GTEST_SKIP() << "no display";
+
+    // No scene selected: only the clear colour shows, whatever else is switched on.
+    etest_Params({"0", "0.2", "0.4", "0.6\n"});
+    glSetClearColor();
+    engine.cinemascopeEnabled = 1;
+    engine.cinemascopeBar = 72;
+    engine.cinemascopeHeight = 336;
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(5, 5), 51, 102, 153));
+
+    // With a scene selected the bars cover rows 0..71 and 408..479.
+    engine.currentScene = 0;
+    etest_Params({"0", "2", "1", "1", "1"});
+    SetColor(); // index 2 is the clear colour too
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 71), 0, 0, 0));
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 72), 255, 255, 255));
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 407), 255, 255, 255));
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 408), 0, 0, 0));
+    EXPECT_TRUE(testgl_Near(testgl_Read(639, 479), 0, 0, 0));
+
+    // Gradient: colour 1 at the bottom of the strip, colour 0 at its top.
+    etest_Params({"0", "0", "0", "0", "1"});
+    SetColor();
+    etest_Params({"0", "1", "1", "0", "0"});
+    SetColor();
+    etest_Params({"0", "1", "1", "7"});
+    SetBackground();
+    EXPECT_EQ(engine.backgroundArg, 7);
+    engine_DrawFrame(0.0);
+    const TestPixel bottom = testgl_Read(320, 72), top = testgl_Read(320, 407), middle = testgl_Read(320, 240);
+    EXPECT_GT(bottom.r, 250);
+    EXPECT_LT(bottom.b, 5);
+    EXPECT_GT(top.b, 250);
+    EXPECT_LT(top.r, 5);
+    EXPECT_NEAR(middle.r, 128, 3);
+    EXPECT_NEAR(middle.b, 128, 3);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 40), 0, 0, 0)); // the bar still covers the bottom
+
+    // Picture: layer 0's texture stretched over the strip, layer 0 itself invisible.
+    etest_SolidTexture(3, 4, 4, 0, 200, 0, 255);
+    engine.layers[0].texture = 3;
+    etest_Params({"0", "1", "2", "0"});
+    SetBackground();
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(10, 100), 0, 200, 0));
+    EXPECT_TRUE(testgl_Near(testgl_Read(630, 400), 0, 200, 0));
+
+    // Switching the background off keeps its mode; the bars off show the clear colour there.
+    etest_Params({"0", "0", "1"});
+    SetBackground();
+    EXPECT_EQ(engine.backgroundMode, 2);
+    setCinemascope("0", "");
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 40), 255, 255, 255));
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 255, 255, 255));
+    testgl_Close(window);
+}
