@@ -17,3 +17,14 @@ void soundStream_Close();
 void sound_CaptureBegin(const char *wavPath, double fps);
 void sound_CaptureFrame(long frame);
 void sound_CaptureEnd();
+
+// Starting the show part-way ("--start"): the next soundStream_Play starts the music this many
+// seconds into the file instead of at its beginning (used once, then back to 0).
+void sound_SetStartOffset(double seconds);
+// Moves every playing stream to this many seconds from its beginning (wrapped by its length);
+// sync points before that position are passed over silently in this pass.
+void sound_SeekPlaying(double seconds);
+
+// Tests: closes every stream, frees the music buffers, forgets the music handle and channel,
+// stops any capture and shuts SDL's audio down, as at process start.
+void sound_Reset();

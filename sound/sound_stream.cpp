@@ -1,0 +1,122 @@
+// The music handlers "@initsound" and "@playsound", the stream event callback and the close at
+// shutdown, on top of our sound layer.
+#include "sound/sound.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/engine_state.h"
+#include "script/script.h"
+#include "sound/sound_layer.h"
+#include "startup/console.h"
+#include "startup/trace.h"
+
+namespace {
+constexpr int DEFAULT_RATE = 44100;
+constexpr long MAX_MUSIC_BYTES = 1L << 30; // larger files are refused rather than allocated
+
+struct MusicState {
+    SoundStream *stream = nullptr;                   // music stream handle; each init replaces it
+    int channel = -1;                                // music channel from the last play
+    unsigned char *buffers[SOUND_MAX_STREAMS] = {};  // whole music files, read by their streams
+    int bufferCount = 0;
+};
+
+MusicState music;
+
+// Runs on the mixing thread: touches no engine state, only prints its whole line at once.
+signed char streamEvent(SoundStream *, void *data, int, void *) {
+    if (data) console_Printf("\nSYNCHPOINT : \"%s\"\n", static_cast<const char *>(data));
+    else console_Printf("\nSTREAM ENDED!!\n");
+    return 1;
+}
+
+int mixingRate() {
+    int rate = atoi(script_Param(2));
+    if (rate != 0) return rate;
+    console_Printf("frequency not found, defaulting to 44100\n");
+    return DEFAULT_RATE;
+}
+
+// The whole file in one new heap block, or null when it cannot be opened or read.
+unsigned char *readWholeFile(const char *path, long &size) {
+    FILE *file = fopen(path, "rb");
+    if (!file) return nullptr;
+    unsigned char *bytes = nullptr;
+    if (fseek(file, 0, SEEK_END) == 0 && (size = ftell(file)) >= 0 && size <= MAX_MUSIC_BYTES &&
+        fseek(file, 0, SEEK_SET) == 0) {
+        bytes = static_cast<unsigned char *>(malloc(size_t(size) + 1));
+        if (bytes && size > 0 && fread(bytes, size_t(size), 1, file) != 1) {
+            free(bytes);
+            bytes = nullptr;
+        }
+    }
+    fclose(file);
+    return bytes;
+}
+
+void reportMissing(const char *path) {
+    console_Printf("Error!\n");
+    console_Printf("File %s Not Found\n", path);
+    trace_Write("- _Vortan_ \terror on soundStream_Init : file error\n");
+}
+
+// A file that is there but that no decoder accepts: reported instead of a null stream.
+void reportUndecodable(const char *path) {
+    console_Printf("Error!\n");
+    console_Printf("File %s Not Decoded\n", path);
+    trace_Write("- _Vortan_ \terror on soundStream_Init : decode error\n");
+}
+} // namespace
+
+void soundStream_Init() {
+    int rate = mixingRate();
+    char path[ENGINE_PATH_SIZE];
+    bool pathFits = engine_BuildPath(path, sizeof path, script_Param(1), "soundStream_Init");
+    if (!sound_Init(rate, SOUND_CHANNELS, 0)) {
+        console_Printf("Error in init\n");
+        trace_Write("- _Vortan_ \terror on soundStream_Init : init error\n");
+        return;
+    }
+    long size = 0;
+    unsigned char *bytes = pathFits ? readWholeFile(path, size) : nullptr;
+    if (!bytes) return reportMissing(pathFits ? path : script_Param(1));
+    SoundStream *stream = music.bufferCount < SOUND_MAX_STREAMS
+                              ? sound_StreamOpen(bytes, SOUND_STREAM_MODE, 0, int(size))
+                              : nullptr;
+    if (!stream) {
+        free(bytes);
+        return reportUndecodable(path);
+    }
+    music.buffers[music.bufferCount++] = bytes;
+    music.stream = stream;
+    console_Printf("\n_.________ Opening Stream\n");
+    sound_StreamSetEndCallback(stream, streamEvent, nullptr);
+    sound_StreamSetSyncCallback(stream, streamEvent, nullptr);
+}
+
+void soundStream_Play() {
+    music.channel = sound_StreamPlay(SOUND_FREE, music.stream);
+    if (music.channel != 0) {
+        sound_SetVolume(music.channel, SOUND_MAX_VOLUME);
+        console_Printf("\n_.________ Playing soundStream\n");
+    } else {
+        trace_Write("- _Vortan_ \terror on soundStream_Play\n");
+    }
+}
+
+void soundStream_Close() {
+    sound_StreamClose(music.stream);
+    music.stream = nullptr;
+    // The device stops too, so no mixing thread outlives the shutdown that follows.
+    sound_Close();
+    console_Printf("\n_.________ Closing soundStream\n");
+    trace_Write("- _Vortan_ \tclosing stream\n");
+    console_Printf("\n_.________ Closing Stream\n");
+}
+
+void sound_Reset() {
+    sound_LayerReset();
+    for (int i = 0; i < music.bufferCount; ++i) free(music.buffers[i]);
+    music = MusicState();
+}
