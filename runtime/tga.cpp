@@ -71,7 +71,8 @@ const char *checkHeader(const TgaHeader &h) {
 }
 
 // Turns the file's pixels (BGR(A), grey or map indices) into RGB(A) or grey and puts each one
-// where it belongs in bottom-first, left-to-right order.
+// where it belongs in bottom-first, left-to-right order. Writes move along one output row at a
+// time, so a packet running past a row's end continues on the next row.
 struct PixelSink {
     const TgaHeader *header;
     const uint8_t *map;   // colour map entries, BGR(A); null without a map
@@ -81,60 +82,98 @@ struct PixelSink {
     long long written;    // pixels delivered so far, in file order
     long long total;
 
-    int fileRow;          // where the next pixel lies in file order
-    int fileColumn;
+    int fileRow;          // file row being filled
+    int left;             // pixels still to come in that row
+    ptrdiff_t cursor;     // offset in out of the next pixel (an offset: it may step past the row)
+    int step;             // bytes from one pixel of the row to the next: +components or -components
 
-    uint8_t *target() const {
-        int w = header->width, h = header->height;
+    void startRow() {
+        int w = header->width;
         bool topFirst = (header->descriptor & 0x20) != 0;
         bool rightToLeft = (header->descriptor & 0x10) != 0;
-        int row = topFirst ? h - 1 - fileRow : fileRow;
-        int column = rightToLeft ? w - 1 - fileColumn : fileColumn;
-        return out + (static_cast<size_t>(row) * w + column) * components;
+        int row = topFirst ? header->height - 1 - fileRow : fileRow;
+        cursor = static_cast<ptrdiff_t>((static_cast<size_t>(row) * w + (rightToLeft ? w - 1 : 0)) * components);
+        step = rightToLeft ? -components : components;
+        left = w;
     }
 
-    void advance() {
-        ++written;
-        if (++fileColumn == header->width) {
-            fileColumn = 0;
+    void finishPixels(int n) {
+        written += n;
+        left -= n;
+        if (left == 0 && written < total) {
             ++fileRow;
+            startRow();
         }
     }
 
     // Converts one file pixel into rgba[components]; false when a map index lies outside the map.
     bool convert(const uint8_t *src, uint8_t *rgba) const {
         const uint8_t *bgr = src;
-        int bytes = components;
         if (map) {
             int index = src[0] - header->mapFirst;
             if (index < 0 || index >= header->mapLength) return false;
             bgr = map + static_cast<size_t>(index) * mapEntryBytes;
         }
-        if (bytes == 1) {
+        if (components == 1) {
             rgba[0] = bgr[0];
             return true;
         }
         rgba[0] = bgr[2];
         rgba[1] = bgr[1];
         rgba[2] = bgr[0];
-        if (bytes == 4) rgba[3] = bgr[3];
+        if (components == 4) rgba[3] = bgr[3];
         return true;
     }
 
-    // Writes count copies of the converted pixel; stops at the image's end.
+    // Writes count copies of one file pixel; stops at the image's end.
     bool put(const uint8_t *src, long long count) {
         uint8_t rgba[4];
         if (!convert(src, rgba)) return false;
-        for (; count > 0 && written < total; --count, advance())
-            memcpy(target(), rgba, components);
+        while (count > 0 && written < total) {
+            int n = count < left ? static_cast<int>(count) : left;
+            for (int i = 0; i < n; ++i, cursor += step) memcpy(out + cursor, rgba, components);
+            count -= n;
+            finishPixels(n);
+        }
+        return true;
+    }
+
+    // Converts count consecutive file pixels (count fits in the current row).
+    bool copy(const uint8_t *src, int count, int pixelBytes) {
+        ptrdiff_t at = cursor;
+        if (map) {
+            for (int i = 0; i < count; ++i, at += step)
+                if (!convert(src + i * pixelBytes, out + at)) return false;
+        } else if (components == 1) {
+            for (int i = 0; i < count; ++i, at += step) out[at] = src[i];
+        } else if (components == 3) {
+            for (int i = 0; i < count; ++i, at += step, src += 3) {
+                uint8_t *d = out + at;
+                d[0] = src[2];
+                d[1] = src[1];
+                d[2] = src[0];
+            }
+        } else {
+            for (int i = 0; i < count; ++i, at += step, src += 4) {
+                uint8_t *d = out + at;
+                d[0] = src[2];
+                d[1] = src[1];
+                d[2] = src[0];
+                d[3] = src[3];
+            }
+        }
+        cursor = at;
+        finishPixels(count);
         return true;
     }
 };
 
 const char *decodeRaw(const uint8_t *data, size_t size, int pixelBytes, PixelSink *sink) {
     if (size / pixelBytes < static_cast<size_t>(sink->total)) return "truncated pixel data";
-    for (long long i = 0; i < sink->total; ++i)
-        if (!sink->put(data + i * pixelBytes, 1)) return "colour map index outside the map";
+    int w = sink->header->width;
+    for (int row = 0; row < sink->header->height; ++row)
+        if (!sink->copy(data + static_cast<size_t>(row) * w * pixelBytes, w, pixelBytes))
+            return "colour map index outside the map";
     return nullptr;
 }
 
@@ -149,10 +188,12 @@ const char *decodeRle(const uint8_t *data, size_t size, int pixelBytes, PixelSin
             if (!sink->put(data + at, count)) return "colour map index outside the map";
             at += pixelBytes;
         } else {
-            for (; count > 0 && sink->written < sink->total; --count) {
-                if (size - at < static_cast<size_t>(pixelBytes)) return "truncated run-length data";
-                if (!sink->put(data + at, 1)) return "colour map index outside the map";
-                at += pixelBytes;
+            while (count > 0 && sink->written < sink->total) {
+                int n = count < sink->left ? static_cast<int>(count) : sink->left;
+                if ((size - at) / pixelBytes < static_cast<size_t>(n)) return "truncated run-length data";
+                if (!sink->copy(data + at, n, pixelBytes)) return "colour map index outside the map";
+                at += static_cast<size_t>(n) * pixelBytes;
+                count -= n;
             }
         }
     }
@@ -201,7 +242,8 @@ bool tga_Decode(const uint8_t *data, size_t size, TgaImage *image, const char **
         if (error) *error = "out of memory";
         return false;
     }
-    PixelSink sink{&h, base == 1 ? map : nullptr, mapEntryBytes, components, decoded.pixels.data(), 0, total, 0, 0};
+    PixelSink sink{&h, base == 1 ? map : nullptr, mapEntryBytes, components, decoded.pixels.data(), 0, total, 0, 0, 0, 0};
+    sink.startRow();
     reason = rle ? decodeRle(data + at, size - at, pixelBytes, &sink) : decodeRaw(data + at, size - at, pixelBytes, &sink);
     if (reason) {
         if (error) *error = reason;
@@ -226,31 +268,45 @@ bool tga_ResampleToPowerOfTwo(TgaImage *image) {
         return false;
     }
     // Sampling positions as exact fractions num / den: no drift across a wide row, and the last
-    // output column lands exactly on the last source column.
-    long long denX = w2 > w ? w2 - 1 : 1, denY = h2 > h ? h2 - 1 : 1;
-    long long numX = w2 > w ? w - 1 : 1, numY = h2 > h ? h - 1 : 1;
+    // output column lands exactly on the last source column. Each tap is computed once.
+    struct Tap {
+        int i0, i1;          // the two neighbouring source columns (rows)
+        long long w0, w1;    // their weights, summing to den
+    };
+    auto taps = [](int from, int to, std::vector<Tap> *out, long long *den) {
+        *den = to > from ? to - 1 : 1;
+        long long num = to > from ? from - 1 : 1;
+        out->resize(to);
+        for (int i = 0; i < to; ++i) {
+            long long p = i * num;
+            int i0 = static_cast<int>(p / *den);
+            long long f = p % *den;
+            (*out)[i] = {i0, i0 + 1 < from ? i0 + 1 : i0, *den - f, f};
+        }
+    };
+    std::vector<Tap> columns, rows;
+    long long denX = 1, denY = 1;
+    taps(w, w2, &columns, &denX);
+    taps(h, h2, &rows, &denY);
+    // Rounded to nearest as (2 sum + den) / (2 den), found by a multiplication and corrected to
+    // the exact quotient (every number involved is far below 2^53).
+    const long long den2 = 2 * denX * denY;
+    const double inverse = 1.0 / static_cast<double>(den2);
     const uint8_t *src = image->pixels.data();
     uint8_t *dst = out.data();
-    for (int j = 0; j < h2; ++j) {
-        long long py = j * numY;
-        int y0 = static_cast<int>(py / denY);
-        long long fy = py % denY;
-        int y1 = y0 + 1 < h ? y0 + 1 : y0;
-        for (int i = 0; i < w2; ++i) {
-            long long px = i * numX;
-            int x0 = static_cast<int>(px / denX);
-            long long fx = px % denX;
-            int x1 = x0 + 1 < w ? x0 + 1 : x0;
-            const uint8_t *p00 = src + (static_cast<size_t>(y0) * w + x0) * c;
-            const uint8_t *p10 = src + (static_cast<size_t>(y0) * w + x1) * c;
-            const uint8_t *p01 = src + (static_cast<size_t>(y1) * w + x0) * c;
-            const uint8_t *p11 = src + (static_cast<size_t>(y1) * w + x1) * c;
+    for (const Tap &ty : rows) {
+        const uint8_t *row0 = src + static_cast<size_t>(ty.i0) * w * c;
+        const uint8_t *row1 = src + static_cast<size_t>(ty.i1) * w * c;
+        for (const Tap &tx : columns) {
+            const uint8_t *p00 = row0 + tx.i0 * c, *p10 = row0 + tx.i1 * c;
+            const uint8_t *p01 = row1 + tx.i0 * c, *p11 = row1 + tx.i1 * c;
             for (int k = 0; k < c; ++k) {
-                long long sum = (denX - fx) * (denY - fy) * p00[k] + fx * (denY - fy) * p10[k] +
-                                (denX - fx) * fy * p01[k] + fx * fy * p11[k];
-                long long den = denX * denY;
-                long long value = (2 * sum + den) / (2 * den); // nearest, halves up
-                *dst++ = static_cast<uint8_t>(value > 255 ? 255 : value);
+                long long sum = ty.w0 * (tx.w0 * p00[k] + tx.w1 * p10[k]) + ty.w1 * (tx.w0 * p01[k] + tx.w1 * p11[k]);
+                long long n = 2 * sum + den2 / 2;
+                long long q = static_cast<long long>(static_cast<double>(n) * inverse);
+                if (q * den2 > n) --q;
+                else if ((q + 1) * den2 <= n) ++q;
+                *dst++ = static_cast<uint8_t>(q > 255 ? 255 : q);
             }
         }
     }
