@@ -66,7 +66,8 @@ struct ScriptState {
     int timed = 1;              // nonzero: command lines wait for their time stamp
     const char *delimiter = "|"; // set of separator characters, referenced, not copied
     int currentLine = -1;       // last line handled; -1 before the first
-    int lineCount = 0;          // script lines the last load numbered (compiled or not)
+    int lineCount = 0;          // script lines the last load numbered, ignored lines and lines
+                                // past the Line table included; the evaluator stops at the last
     int overflowLine = -1;      // first script line that did not fit in the Line table, or -1
     // 1-based physical file line on which each script line starts (a cut long line gives
     // two script lines with the same file line); filled by script_Load for checking tools.
