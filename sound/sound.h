@@ -13,7 +13,9 @@ void soundStream_Close();
 // Capture mode: nothing is played aloud; the mixer runs on the virtual clock and writes what
 // the audience would hear to wavPath. Call sound_CaptureBegin before the first frame,
 // sound_CaptureFrame(k) after frame k is drawn (mixes show time [k/fps, (k+1)/fps)), and
-// sound_CaptureEnd after the last frame.
+// sound_CaptureEnd after the last frame. The soundtrack is 16-bit stereo at the rate of the first
+// "@initsound" (44100 without one); frames before it are silence. A null wavPath mixes without
+// writing (benchmarks).
 void sound_CaptureBegin(const char *wavPath, double fps);
 void sound_CaptureFrame(long frame);
 void sound_CaptureEnd();
