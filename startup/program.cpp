@@ -24,8 +24,10 @@ bool wantsDialog(const EngineOptions &options) {
     return !options.noDialog && options.captureDir[0] == '\0' && !options.check;
 }
 
-// The dialog needs the display; without one the program says so and ends.
-bool openDisplay() {
+} // namespace
+
+bool startup_OpenDisplay() {
+    if (displayOpen) return true;
     Display *display = XOpenDisplay(nullptr);
     if (!display) {
         const char *name = getenv("DISPLAY");
@@ -37,7 +39,6 @@ bool openDisplay() {
     displayOpen = true;
     return true;
 }
-} // namespace
 
 void startup_Notice(const char *text, const char *caption) {
     fprintf(stderr, "%s: %s\n", caption, text);
@@ -52,7 +53,7 @@ int startup_Main(int argc, char **argv) {
     if (engine.options.debugTail) console_Open();
     if (!wantsDialog(engine.options)) return engine_RunShow();
 
-    if (!openDisplay()) return -1;
+    if (!startup_OpenDisplay()) return -1;
     engine_SetNoticeHook(startup_Notice);
     PictureBox_Register();
     setup_SetEngineStart(engine_Run);

@@ -9,6 +9,10 @@
 // show's status.
 int startup_Main(int argc, char **argv);
 
+// Opens the display for the dialog and the notices. Without one: a line on standard error and
+// false.
+bool startup_OpenDisplay();
+
 // A fatal start-up notice: one line on standard error, and a modal notice with the caption and
 // a single OK button once the display is open.
 void startup_Notice(const char *text, const char *caption);

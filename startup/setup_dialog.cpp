@@ -25,6 +25,7 @@ struct Resolution {
 constexpr std::array<Resolution, 3> RESOLUTIONS = {{{"640.480", 640, 480}, {"800.600", 800, 600}, {"1024.768", 1024, 768}}};
 
 constexpr int DIALOG_FONT_SIZE = 11;       // 8 points at 96 dots per inch
+constexpr int CHECKBOX_FONT_SIZE = 10;     // Helvetica runs wider than the dialog font: "NoVsync" fits
 constexpr int DROPLIST_HEIGHT = 21;        // the closed list; the template's height includes the open list
 constexpr int WINDOW_BORDER = 1;           // the one-pixel border around the client area
 constexpr Fl_Color FACE_COLOR = 0xD4D0C800; // the classic dialog face
@@ -100,7 +101,11 @@ Fl_Widget *makeButton(const DialogItemTemplate &item, const PixelRect &r, Dialog
         return nullptr;
     }
     styleWidget(button, item.text);
-    if (kind == DialogControlKind::CheckBox) button->color(FACE_COLOR, FL_BLACK);
+    button->align(button->align() | FL_ALIGN_CLIP);   // a label never spills out of its control
+    if (kind == DialogControlKind::CheckBox) {
+        button->color(FACE_COLOR, FL_BLACK);
+        button->labelsize(CHECKBOX_FONT_SIZE);
+    }
     return button;
 }
 
@@ -203,7 +208,7 @@ bool setup_CreateDialog(const DialogTemplate &dialogTemplate, DialogProc proc, S
     window->color(FACE_COLOR);
     window->copy_label(dialogTemplate.title);
     window->xclass("vortan_setup");   // lets tools find the dialog, whose title is empty
-    if (!(dialogTemplate.style & WS_CAPTION)) window->border(0);
+    if ((dialogTemplate.style & WS_CAPTION) != WS_CAPTION) window->border(0);   // no title bar
     window->user_data(&dialog);
     window->callback(windowCallback, &dialog);
     dialog.window = window;
