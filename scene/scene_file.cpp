@@ -176,7 +176,8 @@ bool trackKindFor(uint16_t id, NodeKind node, TrackKind *kind) {
 
 bool node(Check &v, const Chunk &n, NodeKind kind, uint16_t defaultId, int depth) {
     if (v.nodes.size() >= size_t(SCENE_MAX_NODES)) return fail(v, n.begin, "more than %d nodes", SCENE_MAX_NODES);
-    NodeLink link{defaultId, LIB3DS_NO_PARENT, n.begin};
+    // lib3ds allocates nodes zeroed: without a header a node's parent id is 0, not "none".
+    NodeLink link{defaultId, 0, n.begin};
     uint32_t seenTracks = 0; // a second morph track makes lib3ds append through a stale pointer
     bool ok = eachChild(v, n.payload, n.end, depth, [&](const Chunk &c) {
         TrackKind kindOfTrack = TrackKind::Lin1;
