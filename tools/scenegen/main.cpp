@@ -1,6 +1,7 @@
 // scenegen command line: writes the bundled show's scene or a benchmark scene.
 //   scenegen show OUT.3ds        the show's animated scene (60 s at 30 frames a second)
 //   scenegen bench FACES OUT.3ds a scene of about FACES triangles
+//   scenegen seeds DIR           small scenes using every feature (fuzzing seeds)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,11 @@ int main(int argc, char **argv) {
         fprintf(stderr, "scenegen: cannot write %s\n", argv[3]);
         return 1;
     }
-    fprintf(stderr, "usage: scenegen show OUT.3ds\n       scenegen bench FACES OUT.3ds\n");
+    if (argc == 3 && strcmp(argv[1], "seeds") == 0) {
+        if (scenegen_WriteSeeds(argv[2])) return 0;
+        fprintf(stderr, "scenegen: cannot write into %s\n", argv[2]);
+        return 1;
+    }
+    fprintf(stderr, "usage: scenegen show OUT.3ds\n       scenegen bench FACES OUT.3ds\n       scenegen seeds DIR\n");
     return 2;
 }

@@ -411,3 +411,32 @@ bool scenegen_WriteBench(int faces, const char *path) {
     lib3ds_file_free(file);
     return ok;
 }
+
+bool scenegen_WriteSeeds(const char *dir) {
+    char path[1024];
+    bool ok = true;
+    // Every feature once, small: materials with maps, transparency, hierarchy, pivots, all tracks.
+    Lib3dsFile *file = scenegen_NewFile(40);
+    addShowMaterial(file, "shiny", {0.8f, 0.2f, 0.1f}, 1.0f, 0.7f, "tile.tga", "env.tga");
+    addShowMaterial(file, "clear", {0.2f, 0.4f, 0.9f}, 0.5f, 0.2f, "", "", 0.5f);
+    scenegen_AddMesh(file, "ball", scenegen_Sphere(1.0f, 6, 4, true), "shiny");
+    scenegen_AddMesh(file, "ring", scenegen_Torus(2.0f, 0.4f, 6, 4, false), "clear");
+    scenegen_AddMesh(file, "tri", scenegen_Triangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}), "");
+    Lib3dsNode *ball = scenegen_AddObjectNode(file, "ball", nullptr, {0.5f, 0, 0}, {0, 0, 0});
+    scenegen_AddPositionKey(ball, 20, {0, 0, 3});
+    scenegen_AddRotationKey(ball, 40, {0, 0, 1}, 1.5f);
+    scenegen_AddScaleKey(ball, 40, {2, 2, 2});
+    Lib3dsNode *ring = scenegen_AddObjectNode(file, "ring", ball, {0, 0, 0}, {3, 0, 0});
+    scenegen_AddObjectNode(file, "tri", ring, {0, 0, 0}, {0, 1, 0});
+    scenegen_AddObjectNode(file, "$$$DUMMY", nullptr, {0, 0, 0}, {0, 0, 0});
+    scenegen_AddCamera(file, "Camera01", {0, -10, 2}, {0, 0, 0}, 45.0f, 0.1f);
+    scenegen_AddCameraKey(file, "Camera01", 40, {10, -10, 5}, {0, 0, 1});
+    scenegen_AddPointLight(file, "Light01", {5, -5, 5});
+    scenegen_AddSpotLight(file, "Spot01", {0, 0, 10}, {0, 0, 0});
+    snprintf(path, sizeof path, "%s/seed-features.3ds", dir);
+    ok &= scenegen_Save(file, path);
+    lib3ds_file_free(file);
+    snprintf(path, sizeof path, "%s/seed-bench.3ds", dir);
+    ok &= scenegen_WriteBench(200, path);
+    return ok;
+}

@@ -76,3 +76,6 @@ SgGeometry scenegen_Sphere(float radius, int segments, int rings, bool texels);
 // faces triangles. Texture names used by the show: "checker.tga", "envmap.tga", "plasma.tga".
 bool scenegen_WriteShow(const char *path);
 bool scenegen_WriteBench(int faces, const char *path);
+
+// Small scenes that between them use every feature above (fuzzing seeds), written into dir.
+bool scenegen_WriteSeeds(const char *dir);
