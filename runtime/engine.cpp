@@ -198,7 +198,9 @@ bool frameLoop() {
         const double frameDelta = double(float(now - previous));
         previous = now;
         if (now - titleTime > 1.0 || fpsCounter == 0) {
-            snprintf(title, sizeof title, "_Vortan_ (%.1f FPS)", fpsCounter / (now - titleTime));
+            // No frames counted yet reads 0.0, also when the capture clock has not moved.
+            const double fps = fpsCounter == 0 ? 0.0 : fpsCounter / (now - titleTime);
+            snprintf(title, sizeof title, "_Vortan_ (%.1f FPS)", fps);
             glfwSetWindowTitle(run.window, title);
             titleTime = now;
             fpsCounter = 0;

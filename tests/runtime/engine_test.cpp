@@ -4,6 +4,7 @@
 #include <png.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "runtime/engine.h"
@@ -162,6 +163,45 @@ TEST(EngineRun, DebugTailShowsTheBannersAndEchoes) {
     EXPECT_EQ(missing.status, 0);
     EXPECT_NE(missing.out.find("\n_.________ Script eval : File not found \n"), std::string::npos) << missing.out;
     EXPECT_EQ(countFrames(empty + "/c"), 3);
+}
+
+// Reads a command's standard output (first line).
+std::string commandOutput(const std::string &command) {
+    std::string text;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
+        pclose(pipe);
+    }
+    return text.substr(0, text.find('\n'));
+}
+
+TEST(EngineRun, ResizeIsUndoneAndEscapeEndsTheShowNormally) {
+    if (!haveDisplay()) GTEST_SKIP() << "no display";
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    const std::string dir = testfs_MakeTempDir("engine-escape");
+    std::system(("mkdir -p " + dir + "/datas").c_str());
+    testfs_WriteFile(dir + "/datas/opal.qlo", "@end 1000\n");
+    // The time limit only keeps a broken run from hanging the suite.
+    std::system(("cd " + dir + " && (" VORTAN_EXE " --no-dialog --duration 60 >out.txt 2>&1; echo $? >status.txt) &").c_str());
+    const std::string window =
+        commandOutput("timeout 20 xdotool search --sync --name '^_Vortan_' 2>/dev/null | head -1");
+    ASSERT_FALSE(window.empty()) << "the show window did not appear";
+    std::system(("xdotool windowsize " + window + " 300 200 >/dev/null 2>&1").c_str());
+    std::string geometry;
+    for (int i = 0; i < 100 && geometry.find("640x480") == std::string::npos; ++i) {
+        usleep(50000);
+        geometry = commandOutput("xdotool getwindowgeometry " + window + " 2>/dev/null | grep Geometry");
+    }
+    EXPECT_NE(geometry.find("640x480"), std::string::npos) << geometry;
+    std::system(("xdotool key --window " + window + " Escape >/dev/null 2>&1").c_str());
+    std::string status;
+    for (int i = 0; i < 200 && status.empty(); ++i) {
+        usleep(50000);
+        status = testfs_ReadFile(dir + "/status.txt");
+    }
+    EXPECT_EQ(status, "0\n");
+    EXPECT_EQ(testfs_ReadFile(dir + "/_vor_.log"), TEN_LINES);
 }
 
 TEST(EngineRun, CommandLineExitStatuses) {
