@@ -65,6 +65,7 @@ bool openModule(SoundDecoder &decoder, int moduleRate) {
     decoder.rate = moduleRate;
     decoder.channels = 2;
     double seconds = openmpt_module_get_duration_seconds(module);
+    decoder.seconds = seconds > 0 ? seconds : 0.0;
     decoder.frames = seconds > 0 && seconds < 1e7 ? int64_t(llround(seconds * moduleRate)) : -1;
     return true;
 }
@@ -160,6 +161,11 @@ int sound_DecoderOrder(const SoundDecoder &decoder) {
     return decoder.kind == SOUND_DECODER_MODULE ? openmpt_module_get_current_order(decoder.module) : -1;
 }
 
+bool sound_DecoderInSong(const SoundDecoder &decoder) {
+    if (decoder.kind != SOUND_DECODER_MODULE || decoder.seconds <= 0) return true;
+    return openmpt_module_get_position_seconds(decoder.module) < decoder.seconds;
+}
+
 void sound_DecoderMarkers(SoundDecoder &decoder, SoundMarkerList &list) {
     list.count = 0;
     if (decoder.kind != SOUND_DECODER_SAMPLED) return;
@@ -180,4 +186,5 @@ void sound_DecoderClose(SoundDecoder &decoder) {
     decoder.rate = 0;
     decoder.channels = 0;
     decoder.frames = -1;
+    decoder.seconds = 0.0;
 }

@@ -23,6 +23,7 @@ struct SoundDecoder {
     int rate = 0;                        // frames per second it delivers
     int channels = 0;                    // channels in the file (delivered as stereo)
     int64_t frames = -1;                 // length in frames; -1 when not known
+    double seconds = 0.0;                // a module's song length; 0 when not known
     float scratch[SOUND_DECODE_SCRATCH]; // interleaved file channels before folding
 };
 
@@ -39,6 +40,8 @@ bool sound_DecoderSeek(SoundDecoder &decoder, int64_t frame);
 
 // The module's current pattern order, -1 for sampled files.
 int sound_DecoderOrder(const SoundDecoder &decoder);
+// False once a module has played past its song's end (libopenmpt then renders a short fade).
+bool sound_DecoderInSong(const SoundDecoder &decoder);
 
 // The file's named sync points: WAV cue points with their labels, or the markers libsndfile
 // reports for other formats (AIFF). Modules have none here (their orders are followed live).

@@ -42,7 +42,7 @@ struct SoundStream {
     int bufferPos = 0;
     int64_t passFrame = 0;            // file frames handed out in this pass
     int nextMarker = 0;               // first marker not yet fired in this pass
-    SoundOrderEvent orders[SOUND_BLOCK_FRAMES / SOUND_ORDER_PROBE + 1];
+    SoundOrderEvent orders[SOUND_BLOCK_FRAMES / SOUND_ORDER_PROBE];
     int orderCount = 0;
     int nextOrder = 0;
     int lastOrder = -1;               // module order last reported; -1 at a pass start
@@ -111,8 +111,11 @@ void startPass(SoundStream &stream, int64_t frame) {
     stream.phase = 0;
 }
 
-// Decodes the next block; module blocks are rendered in small pieces so order changes are
-// placed within SOUND_ORDER_PROBE frames of where they happen.
+// Decodes the next block. Module blocks are rendered in small pieces and the order is read
+// after each: libopenmpt moves to a new row as it starts rendering it, so a change is placed at
+// the start of the piece in which it shows (at most SOUND_ORDER_PROBE frames early). The fade
+// libopenmpt renders after the song's end already reports the order it would loop to; it is no
+// order change.
 int refill(SoundStream &stream) {
     stream.bufferPos = 0;
     stream.orderCount = stream.nextOrder = 0;
@@ -122,10 +125,10 @@ int refill(SoundStream &stream) {
     }
     int done = 0;
     while (done < SOUND_BLOCK_FRAMES) {
-        int order = sound_DecoderOrder(stream.decoder);
         int got = sound_DecoderRead(stream.decoder, stream.buffer + 2 * done, SOUND_ORDER_PROBE);
         if (got <= 0) break;
-        if (order != stream.lastOrder) {
+        int order = sound_DecoderOrder(stream.decoder);
+        if (order != stream.lastOrder && sound_DecoderInSong(stream.decoder)) {
             stream.orders[stream.orderCount++] = {done, order};
             stream.lastOrder = order;
         }
