@@ -337,7 +337,7 @@ int engine_RunShow() {
 #if VORTAN_HAVE_SOUND
     if (run.capturing) {
         char wavPath[ENGINE_PATH_SIZE + 16];
-        snprintf(wavPath, sizeof wavPath, "%s/sound.wav", options.captureDir);
+        snprintf(wavPath, sizeof wavPath, "%s/soundtrack.wav", options.captureDir);
         sound_CaptureBegin(wavPath, options.fps);
     }
 #endif

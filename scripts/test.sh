@@ -20,6 +20,7 @@ for _ in $(seq 1 50); do
 done
 export DISPLAY="$display"
 export LIBGL_ALWAYS_SOFTWARE=1
+export VORTAN_REQUIRE_DISPLAY=1
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 
 cd "$build"
