@@ -3,6 +3,7 @@
 #include "startup/program.h"
 
 #include "resources/dialog_template.h"
+#include "runtime/check.h"
 #include "runtime/engine.h"
 #include "runtime/engine_state.h"
 #include "runtime/options.h"
@@ -51,6 +52,13 @@ int startup_Main(int argc, char **argv) {
     const int parsed = options_Parse(argc, argv, &engine, stdout, stderr);
     if (parsed != OPTIONS_RUN) return parsed;
     if (engine.options.debugTail) console_Open();
+    if (engine.options.check) {
+        // No window: the script is compiled and read back, and the findings go to stdout.
+        const CheckReport report = check_Script(engine.options.scriptPath, stdout);
+        fprintf(stderr, "%s: %d error%s, %d warning%s\n", engine.options.scriptPath, report.errors,
+                report.errors == 1 ? "" : "s", report.warnings, report.warnings == 1 ? "" : "s");
+        return report.errors > 0 ? 1 : 0;
+    }
     if (!wantsDialog(engine.options)) return engine_RunShow();
 
     if (!startup_OpenDisplay()) return -1;
