@@ -1,12 +1,19 @@
-// Frame-exact capture: the virtual clock and the PNG writer (libpng).
+// Frame-exact capture: the virtual clock, the PNG writer (libpng) and the video encoding by an
+// ffmpeg child process.
 #include "runtime/capture.h"
 
 #include <GL/gl.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <initializer_list>
 #include <png.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "runtime/engine_state.h"
@@ -15,6 +22,7 @@ namespace {
 struct CaptureState {
     char dir[ENGINE_PATH_SIZE] = "";
     double fps = 60.0;
+    double start = 0.0;                // clock reading of frame 0
     long frame = 0;                    // frame being drawn
     std::vector<unsigned char> pixels; // read-back buffer, grown once to the window size
 };
@@ -39,20 +47,21 @@ bool makeFolders(const char *dir) {
 }
 } // namespace
 
-bool capture_Begin(const char *dir, double fps) {
+bool capture_Begin(const char *dir, double fps, double start) {
     if (!makeFolders(dir)) {
         fprintf(stderr, "vortan: cannot create the capture folder %s: %s\n", dir, strerror(errno));
         return false;
     }
     snprintf(capture.dir, sizeof capture.dir, "%s", dir);
     capture.fps = fps > 0 ? fps : 60.0;
+    capture.start = start > 0 ? start : 0.0;
     capture.frame = 0;
     engine_SetClock(virtualClock);
     return true;
 }
 
 long capture_Frame() { return capture.frame; }
-double capture_Clock() { return double(capture.frame) / capture.fps; }
+double capture_Clock() { return capture.start + double(capture.frame) / capture.fps; }
 void capture_NextFrame() { ++capture.frame; }
 
 bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int height) {
@@ -102,4 +111,105 @@ bool capture_WriteFrame(int width, int height) {
 
 void capture_End() {
     if (capture.frame > 0) fputc('\n', stderr);
+}
+
+extern char **environ;
+
+namespace {
+// The names the capture writes into its folder; only these are removed with a temporary one.
+bool isCaptureFile(const char *name) {
+    return !strcmp(name, "soundtrack.wav") ||
+           (!strncmp(name, "frame-", 6) && strlen(name) > 10 && !strcmp(name + strlen(name) - 4, ".png"));
+}
+
+bool fileExists(const char *path) {
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Runs argv[0] from the PATH and waits for it: its exit status, -1 when it could not be
+// started (errno then says why), -2 when it did not end normally.
+int runProgram(char *const argv[]) {
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, argv[0], nullptr, nullptr, argv, environ);
+    if (spawned != 0) {
+        errno = spawned;
+        return -1;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return -2;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+} // namespace
+
+bool capture_MakeTempDir(char *dir, size_t size) {
+    const char *base = getenv("TMPDIR");
+    if (!base || !*base) base = "/tmp";
+    const int length = snprintf(dir, size, "%s/vortan-video-XXXXXX", base);
+    if (length < 0 || size_t(length) >= size || !mkdtemp(dir)) {
+        fprintf(stderr, "vortan: cannot create a temporary folder for the frames under %s: %s\n", base,
+                strerror(errno));
+        if (size > 0) dir[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+void capture_RemoveDir(const char *dir) {
+    if (DIR *folder = opendir(dir)) {
+        char path[ENGINE_PATH_SIZE + 64];
+        while (const dirent *entry = readdir(folder)) {
+            if (!isCaptureFile(entry->d_name)) continue;
+            snprintf(path, sizeof path, "%s/%s", dir, entry->d_name);
+            unlink(path);
+        }
+        closedir(folder);
+    }
+    rmdir(dir); // left in place when anything else was put there
+}
+
+CaptureVideoResult capture_MakeVideo(const char *dir, double fps, int width, int height, const char *videoPath) {
+    char rate[32], frames[ENGINE_PATH_SIZE + 32], wav[ENGINE_PATH_SIZE + 32];
+    snprintf(rate, sizeof rate, "%.9g", fps);
+    snprintf(frames, sizeof frames, "%s/frame-%%05d.png", dir);
+    snprintf(wav, sizeof wav, "%s/soundtrack.wav", dir);
+    // "file:" keeps a name that starts with "-" or holds a ":" from being read as an option or
+    // a protocol.
+    char output[ENGINE_PATH_SIZE + 8];
+    snprintf(output, sizeof output, "file:%s", videoPath);
+    const bool withSound = fileExists(wav);
+    // x264's 4:2:0 output needs even edges: an odd window gets one black row or column more.
+    const bool odd = (width % 2) != 0 || (height % 2) != 0;
+    const char *argv[32];
+    int n = 0;
+    const auto add = [&](std::initializer_list<const char *> words) {
+        for (const char *word : words) argv[n++] = word;
+    };
+    add({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-framerate", rate, "-i", frames});
+    if (withSound) add({"-i", wav});
+    if (odd) add({"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2"});
+    add({"-c:v", "libx264", "-pix_fmt", "yuv420p"});
+    if (withSound) add({"-c:a", "aac", "-shortest"});
+    add({output});
+    argv[n] = nullptr;
+
+    fprintf(stderr, "vortan: encoding %s with ffmpeg\n", videoPath);
+    const int status = runProgram(const_cast<char *const *>(argv));
+    if (status == -1 && errno == ENOENT) {
+        fprintf(stderr,
+                "vortan: ffmpeg is not installed (apt-get install ffmpeg), so no video was made; "
+                "the frames and the soundtrack are in %s\n",
+                dir);
+        return CAPTURE_VIDEO_NO_FFMPEG;
+    }
+    if (status != 0) {
+        if (status == -1) fprintf(stderr, "vortan: cannot run ffmpeg: %s\n", strerror(errno));
+        else fprintf(stderr, "vortan: ffmpeg failed (status %d)\n", status);
+        fprintf(stderr, "vortan: no video was made; the frames and the soundtrack are in %s\n", dir);
+        return CAPTURE_VIDEO_FAILED;
+    }
+    fprintf(stderr, "vortan: video written to %s\n", videoPath);
+    return CAPTURE_VIDEO_MADE;
 }

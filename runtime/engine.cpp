@@ -1,18 +1,24 @@
 // The engine run: registration of the 25 commands, the script load, the GLFW window, the fixed
-// GL state, the frame loop (with frame-exact capture and a time limit) and shutdown.
+// GL state, the frame loop (with frame-exact capture, a time limit, a late start and the live
+// reload of a changed script), the video of a capture and shutdown.
 #include "runtime/engine.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "runtime/capture.h"
+#include "runtime/check.h"
 #include "runtime/engine_state.h"
 #include "runtime/gl_ext.h"
 #include "runtime/render.h"
 #include "script/script.h"
+#include "script/text.h"
 #include "startup/console.h"
 #include "startup/trace.h"
 #if VORTAN_HAVE_TEXTURE
@@ -26,14 +32,28 @@
 #endif
 
 namespace {
+constexpr double WATCH_INTERVAL = 0.5; // show seconds between two looks at the script file
+
+// What the script file looked like at the last look; size -1: it was not there.
+struct WatchState {
+    long long seconds = 0, nanoseconds = 0, size = -1;
+    double nextPoll = 0.0;
+};
+
 struct RunState {
     GLFWwindow *window = nullptr;
     EngineNoticeHook noticeHook = nullptr;
     bool capturing = false;
+    char captureDir[ENGINE_PATH_SIZE] = ""; // --capture's folder, or a temporary one for --video
+    bool temporaryCapture = false;
+    double forwardTime = 0.0; // the clock reading while lines are run ahead of the frames
+    WatchState watch;
 };
 RunState run;
 
 double glfwClock() { return glfwGetTime(); }
+double captureClock() { return capture_Clock(); }
+double forwardClock() { return run.forwardTime; }
 
 void keyCallback(GLFWwindow *, int key, int, int action, int) { engine_OnKey(key, action); }
 void sizeCallback(GLFWwindow *, int width, int height) { engine_OnWindowSize(width, height); }
@@ -124,6 +144,127 @@ void resetShowState() {
     engine_ResetLayers();
 }
 
+// The script tables laid out, the engine's commands registered and the script compiled; the
+// status of the load.
+int loadScript(const char *path) {
+    script_Init();
+    trace_Write("- _Quillo_  \tinit\n");
+    engine_RegisterCommands();
+    trace_Write("- _Quillo_ \tregister functions\n");
+    console_Printf("\n_.________ Registering _Vor functions\n");
+    trace_Write("- _Vortan_ \tinit\n");
+    script_SetVerbose(0);
+    console_Printf("\n_.________ Parsing script\n");
+    const int status = script_Load(path);
+    console_Printf("\n_.________ Script eval : %s \n", script_StatusText(status));
+    script_SetDelimiter("|");
+    trace_Write("- _Quillo_ \tparse script\n");
+    return status;
+}
+
+// What the next script_Eval call will do with its line when the clock reads target.
+enum class NextLine { RUN, WAIT, END };
+
+NextLine peekNextLine(double target, double *stamp) {
+    *stamp = -INFINITY;
+    const int index = script.currentLine + 1;
+    if (index < 0 || index >= SCRIPT_MAX_LINES || index >= script.lineCount) return NextLine::WAIT;
+    const ScriptLine &line = script.lines[index];
+    const int opcode = line.opcode;
+    if (opcode == OP_END) return NextLine::END; // the first frame reaches it, as in a show from 0
+    if (opcode == OP_MACROSTART || opcode == OP_MACROEND || opcode == OP_COMMENT) return NextLine::RUN;
+    if (opcode < 0 || opcode >= SCRIPT_MAX_COMMANDS || !script.commands[opcode].handler || !script.timed)
+        return NextLine::RUN; // passed over or run without looking at the time
+    script_SplitParams(&line);
+    *stamp = atof(script_Param(0));
+    return engine.demoStart + *stamp <= target ? NextLine::RUN : NextLine::WAIT;
+}
+
+// Runs at once, in file order, every line due by the clock reading target, as the frames up to
+// it would have; no frame is drawn. While a line runs the clock reads the time it was due, so
+// "@setdemostart" takes that time; a music stream started by a line due at p starts target - p
+// into the music. Layer fades and drifts and the scene replay are advanced by drawn frames only,
+// so they are where the lines put them.
+void runLinesUntil(double target, EngineClock clock) {
+    run.forwardTime = 0.0;
+    engine_SetClock(forwardClock);
+    double stamp = 0.0;
+    // Each call handles one line or stops, so the table's size bounds the loop.
+    for (int guard = 0; guard <= SCRIPT_MAX_LINES; ++guard) {
+        if (peekNextLine(target, &stamp) != NextLine::RUN) break;
+        if (std::isfinite(stamp)) run.forwardTime = std::max(run.forwardTime, engine.demoStart + stamp);
+#if VORTAN_HAVE_SOUND
+        sound_SetStartOffset(target - run.forwardTime);
+#endif
+        const double scriptTime = std::max(run.forwardTime - engine.demoStart, stamp);
+        if (script_Eval(scriptTime) != 0) break;
+    }
+#if VORTAN_HAVE_SOUND
+    sound_SetStartOffset(0.0);
+#endif
+    engine_SetClock(clock);
+}
+
+// The state of a show about to start: engine record (window settings and options kept),
+// scenes, music, layers, colours and the script tables.
+void resetShow() {
+#if VORTAN_HAVE_SOUND
+    soundStream_Stop();
+#endif
+#if VORTAN_HAVE_SCENE
+    scene_ResetState();
+#endif
+    static EngineState kept; // the options' paths make the record too large for the stack
+    kept = engine;
+    engine_ResetState();
+    engine.screenWidth = kept.screenWidth;
+    engine.screenHeight = kept.screenHeight;
+    engine.windowMode = kept.windowMode;
+    engine.swapInterval = kept.swapInterval;
+    engine.options = kept.options;
+    script_Reset();
+    setFixedGlState();
+    resetShowState();
+}
+
+// Records the script file's modification time and size; true when they differ from the last look.
+bool scriptFileChanged(const char *path) {
+    struct stat info;
+    WatchState now = run.watch;
+    if (stat(path, &info) == 0) {
+        now.seconds = info.st_mtim.tv_sec;
+        now.nanoseconds = info.st_mtim.tv_nsec;
+        now.size = info.st_size;
+    } else {
+        now.seconds = now.nanoseconds = 0;
+        now.size = -1;
+    }
+    const bool changed = now.seconds != run.watch.seconds || now.nanoseconds != run.watch.nanoseconds ||
+                         now.size != run.watch.size;
+    run.watch = now;
+    return changed;
+}
+
+// A changed script: checked first; with errors the show goes on as it was, otherwise it starts
+// again from the new script and the lines due by the clock reading now are run at once.
+void reloadScript(double now, EngineClock clock) {
+    const char *path = engine.options.scriptPath;
+    if (run.capturing) fputc('\n', stderr); // below the capture's progress line
+    static ScriptState running; // the checker compiles in the script tables; kept to go on with
+    running = script;
+    const CheckReport report = check_Script(path, stderr);
+    if (report.errors > 0) {
+        script = running;
+        fprintf(stderr, "vortan: %s not reloaded: %d error%s; the show goes on unchanged\n", path, report.errors,
+                report.errors == 1 ? "" : "s");
+        return;
+    }
+    resetShow();
+    loadScript(path);
+    runLinesUntil(now, clock);
+    fprintf(stderr, "vortan: reloaded %s at %.3f s\n", path, now);
+}
+
 void sceneDraw(double frameDelta) {
 #if VORTAN_HAVE_SCENE
     scene_Draw(frameDelta);
@@ -185,16 +326,23 @@ void engine_InitGl() {
 namespace {
 
 // The frame loop; returns false when a captured frame could not be written.
-bool frameLoop() {
+bool frameLoop(EngineClock clock) {
     const EngineOptions &options = engine.options;
     const double t0 = engine_Time();
     double previous = t0, titleTime = t0;
     int fpsCounter = 0;
     char title[64];
     bool written = true;
+    run.watch.nextPoll = t0 + WATCH_INTERVAL;
     while (engine.runStatus != -1) {
         const double now = engine_Time();
-        if (options.duration >= 0 && now >= options.duration) break;
+        if (options.duration >= 0 && now >= options.start + options.duration) break;
+        // On the capture clock the looks fall on fixed frames, so a capture sees an edit on a
+        // frame that does not depend on the machine's speed.
+        if (options.watch && now >= run.watch.nextPoll) {
+            run.watch.nextPoll = now + WATCH_INTERVAL;
+            if (scriptFileChanged(options.scriptPath)) reloadScript(now, clock);
+        }
         const double frameDelta = double(float(now - previous));
         previous = now;
         if (now - titleTime > 1.0 || fpsCounter == 0) {
@@ -288,24 +436,42 @@ void engine_RegisterCommands() {
     }
 }
 
+namespace {
+// Where the frames go: --capture's folder, or for a video alone a temporary folder. False when
+// that folder cannot be made.
+bool chooseCaptureDir(const EngineOptions &options) {
+    run.temporaryCapture = false;
+    run.captureDir[0] = '\0';
+    if (options.captureDir[0]) {
+        text_CopyBounded(run.captureDir, options.captureDir);
+    } else if (options.videoPath[0]) {
+        if (!capture_MakeTempDir(run.captureDir, sizeof run.captureDir)) return false;
+        run.temporaryCapture = true;
+    }
+    run.capturing = run.captureDir[0] != '\0';
+    return true;
+}
+
+// The video of a finished capture; a temporary folder goes once the video is made. The exit
+// status: 0, or 4 when no video was made (the frames and the soundtrack are kept).
+int makeVideo(const EngineOptions &options) {
+    const CaptureVideoResult result = capture_MakeVideo(run.captureDir, options.fps, engine.screenWidth,
+                                                        engine.screenHeight, options.videoPath);
+    if (result != CAPTURE_VIDEO_MADE) return 4;
+    if (run.temporaryCapture) capture_RemoveDir(run.captureDir);
+    return 0;
+}
+} // namespace
+
 int engine_RunShow() {
     const EngineOptions &options = engine.options;
-    run.capturing = options.captureDir[0] != '\0';
-    if (run.capturing && !capture_Begin(options.captureDir, options.fps)) return 3;
+    if (!chooseCaptureDir(options)) return 3;
+    if (run.capturing && !capture_Begin(run.captureDir, options.fps, options.start)) return 3;
+    const EngineClock clock = run.capturing ? captureClock : glfwClock;
     engine.runStatus = 0;
 
-    script_Init();
-    trace_Write("- _Quillo_  \tinit\n");
-    engine_RegisterCommands();
-    trace_Write("- _Quillo_ \tregister functions\n");
-    console_Printf("\n_.________ Registering _Vor functions\n");
-    trace_Write("- _Vortan_ \tinit\n");
-    script_SetVerbose(0);
-    console_Printf("\n_.________ Parsing script\n");
-    const int status = script_Load(options.scriptPath);
-    console_Printf("\n_.________ Script eval : %s \n", script_StatusText(status));
-    script_SetDelimiter("|");
-    trace_Write("- _Quillo_ \tparse script\n");
+    loadScript(options.scriptPath);
+    scriptFileChanged(options.scriptPath); // the file as loaded: later changes reload it
 
     if (!glfwInit()) {
         engine_FatalNotice("Error in GL init !");
@@ -337,12 +503,16 @@ int engine_RunShow() {
 #if VORTAN_HAVE_SOUND
     if (run.capturing) {
         char wavPath[ENGINE_PATH_SIZE + 16];
-        snprintf(wavPath, sizeof wavPath, "%s/soundtrack.wav", options.captureDir);
+        snprintf(wavPath, sizeof wavPath, "%s/soundtrack.wav", run.captureDir);
         sound_CaptureBegin(wavPath, options.fps);
     }
 #endif
+    if (options.start > 0) {
+        runLinesUntil(options.start, clock);
+        if (!run.capturing) glfwSetTime(options.start); // the first frame shows the start time
+    }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
-    const bool written = frameLoop();
+    const bool written = frameLoop(clock);
     if (run.capturing) {
 #if VORTAN_HAVE_SOUND
         sound_CaptureEnd();
@@ -351,7 +521,8 @@ int engine_RunShow() {
     }
     shutdown();
     engine_SetClock(nullptr);
-    return written ? 0 : 3;
+    if (!written) return 3;
+    return options.videoPath[0] ? makeVideo(options) : 0;
 }
 
 void engine_Run() { exit(engine_RunShow()); }

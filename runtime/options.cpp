@@ -110,6 +110,7 @@ int parseOption(Parser &p, const char *name, FILE *out) {
         ok = readPath(value, o.scriptPath);
     } else if (!strcmp(name, "--video")) {
         ok = readPath(value, o.videoPath);
+        o.noDialog = true; // a video is made from a frame-exact capture
     }
     return ok ? OPTIONS_RUN : fail(p, "bad value \"%s\" for %s", value, name);
 }
@@ -124,12 +125,15 @@ void options_PrintUsage(FILE *stream) {
           "  --novsync            do not wait for the vertical retrace\n"
           "  --capture DIR        render frame-exact, write every frame to DIR/frame-NNNNN.png\n"
           "  --fps N              frames per second of the capture clock (default 60)\n"
-          "  --duration SECONDS   end the show before the first frame at or past SECONDS\n"
+          "  --duration SECONDS   end the show before the first frame SECONDS after its start\n"
           "  --script PATH        the script to play (default datas/opal.qlo)\n"
-          "  --check              compile the script and report, open no window\n"
-          "  --start SECONDS      start the show at this script time\n"
-          "  --watch              reload the script when the file changes\n"
-          "  --video FILE         make a video of the capture\n"
+          "  --check              compile the script, print its errors and warnings, open no window\n"
+          "  --start SECONDS      start at this show time: the lines due by then run at once and\n"
+          "                       the music starts at the matching place\n"
+          "  --watch              reload the script when the file changes and play on from the\n"
+          "                       time reached (a script with errors is reported and not loaded)\n"
+          "  --video FILE.mp4     make an H.264 + AAC video of the capture with ffmpeg; without\n"
+          "                       --capture the frames go to a temporary folder\n"
           "  --help, --version    this text, the version\n"
           "A last word \"debug\" opens the debug console on standard output.\n",
           stream);
@@ -155,7 +159,7 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
         const int result = parseOption(p, name, out);
         if (result != OPTIONS_RUN) return result;
     }
-    if (state->options.captureDir[0]) state->swapInterval = 0;
+    if (state->options.captureDir[0] || state->options.videoPath[0]) state->swapInterval = 0;
     // The tail is the remaining words; only exactly "debug" means something, any other tail
     // is ignored as it always was.
     const int tailWords = argc - p.next;

@@ -27,6 +27,10 @@ void sound_SetStartOffset(double seconds);
 // sync points before that position are passed over silently in this pass.
 void sound_SeekPlaying(double seconds);
 
+// Live reload: closes every music stream and frees the music buffers, so the show can start
+// again; the device and a running capture soundtrack go on.
+void soundStream_Stop();
+
 // Tests: closes every stream, frees the music buffers, forgets the music handle and channel,
 // stops any capture and shuts SDL's audio down, as at process start.
 void sound_Reset();

@@ -434,6 +434,11 @@ bool sound_StreamClose(SoundStream *stream) {
 
 void sound_Close() { closeDevice(); }
 
+void sound_CloseStreams() {
+    for (SoundStream &stream : layer.streams)
+        if (stream.used) sound_StreamClose(&stream);
+}
+
 int sound_MixingRate() { return layer.started ? layer.rate : 0; }
 
 const char *sound_DriverName() {

@@ -46,6 +46,9 @@ bool sound_StreamClose(SoundStream *stream);
 // Stops the device (shutdown): nothing plays after it, streams stay open.
 void sound_Close();
 
+// Closes every open stream; the device and a running capture go on (live reload).
+void sound_CloseStreams();
+
 // The mixing rate of the output (0 before sound_Init), the SDL driver in use ("" without one).
 int sound_MixingRate();
 const char *sound_DriverName();

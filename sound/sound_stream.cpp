@@ -115,6 +115,12 @@ void soundStream_Close() {
     console_Printf("\n_.________ Closing Stream\n");
 }
 
+void soundStream_Stop() {
+    sound_CloseStreams();
+    for (int i = 0; i < music.bufferCount; ++i) free(music.buffers[i]);
+    music = MusicState();
+}
+
 void sound_Reset() {
     sound_LayerReset();
     for (int i = 0; i < music.bufferCount; ++i) free(music.buffers[i]);

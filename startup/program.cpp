@@ -22,7 +22,7 @@ namespace {
 bool displayOpen = false;
 
 bool wantsDialog(const EngineOptions &options) {
-    return !options.noDialog && options.captureDir[0] == '\0' && !options.check;
+    return !options.noDialog && options.captureDir[0] == '\0' && options.videoPath[0] == '\0' && !options.check;
 }
 
 } // namespace
