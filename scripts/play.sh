@@ -1,12 +1,26 @@
 #!/usr/bin/env bash
-# Builds Vortan and plays the bundled show. Arguments are passed on to vortan.
+# Builds Vortan and plays the bundled show (datas/opal.qlo). Arguments are passed on to vortan.
+# Without a display the show is rendered under Xvfb instead: to out/opal.mp4 when ffmpeg is
+# installed, else to frames and the soundtrack in out/opal/.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$here/scripts/setup.sh"
 build="${VORTAN_BUILD_DIR:-$here/build}"
-if [ ! -x "$build/vortan" ]; then
-  echo "vortan: the engine executable is not built yet (the engine run is still to come)."
-  exit 0
-fi
 cd "$here"
-exec "$build/vortan" "$@"
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  exec "$build/vortan" "$@"
+fi
+
+echo "vortan: no display here; rendering the show under Xvfb instead"
+. "$here/scripts/xvfb.sh"
+vortan_start_xvfb
+mkdir -p out
+status=0
+"$build/vortan" --capture out/opal --fps 30 --video out/opal.mp4 "$@" || status=$?
+if [ -s out/opal.mp4 ]; then
+  echo "vortan: the show is in $here/out/opal.mp4 (frames and soundtrack.wav in $here/out/opal/)"
+else
+  echo "vortan: the frames and soundtrack.wav are in $here/out/opal/"
+fi
+exit $status
