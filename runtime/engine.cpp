@@ -37,7 +37,6 @@ constexpr double WATCH_INTERVAL = 0.5; // show seconds between two looks at the 
 // What the script file looked like at the last look; size -1: it was not there.
 struct WatchState {
     long long seconds = 0, nanoseconds = 0, size = -1;
-    double nextPoll = 0.0;
 };
 
 struct RunState {
@@ -333,14 +332,14 @@ bool frameLoop(EngineClock clock) {
     int fpsCounter = 0;
     char title[64];
     bool written = true;
-    run.watch.nextPoll = t0 + WATCH_INTERVAL;
+    int looks = 0;
     while (engine.runStatus != -1) {
         const double now = engine_Time();
         if (options.duration >= 0 && now >= options.start + options.duration) break;
-        // On the capture clock the looks fall on fixed frames, so a capture sees an edit on a
-        // frame that does not depend on the machine's speed.
-        if (options.watch && now >= run.watch.nextPoll) {
-            run.watch.nextPoll = now + WATCH_INTERVAL;
+        // Look n falls due at t0 + n x interval (not summed up, and with a margin for the clock's
+        // rounding), so on the capture clock it falls on the same frames on every machine.
+        if (options.watch && now + 1e-9 >= t0 + (looks + 1) * WATCH_INTERVAL) {
+            looks = int((now + 1e-9 - t0) / WATCH_INTERVAL);
             if (scriptFileChanged(options.scriptPath)) reloadScript(now, clock);
         }
         const double frameDelta = double(float(now - previous));
