@@ -254,8 +254,8 @@ void reloadScript(double now, EngineClock clock) {
     const CheckReport report = check_Script(path, stderr);
     if (report.errors > 0) {
         script = running;
-        fprintf(stderr, "vortan: %s not reloaded: %d error%s; the show goes on unchanged\n", path, report.errors,
-                report.errors == 1 ? "" : "s");
+        fprintf(stderr, "vortan: %s not reloaded at %.3f s: %d error%s; the show goes on unchanged\n", path, now,
+                report.errors, report.errors == 1 ? "" : "s");
         return;
     }
     resetShow();

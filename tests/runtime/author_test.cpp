@@ -262,39 +262,48 @@ void replaceFile(const std::string &path, const std::string &content) {
 
 TEST(AuthorWatch, AnEditedScriptIsReloadedAndABrokenOneIsNot) {
     if (!haveDisplay()) GTEST_SKIP() << "no display";
-    const std::string dir = makeShow("author-watch", "@glsetclearcolor 0|1|0|0\n@end 1000\n");
+    const std::string dir = makeShow("author-watch", "@glsetclearcolor 0|1|0|0\n@glsetclearcolor 200|0|0|1\n@end 1000\n");
     const std::string script = dir + "/datas/opal.qlo";
     // The time limit only keeps a broken reload from running on for long.
     std::system(("cd " + quoted(dir) + " && (" VORTAN_EXE " --watch --capture shots --fps 10 --duration 400"
-                 " --resolution 320x240 >out.txt 2>err.txt; echo $? >status.txt) &")
+                 " --resolution 64x48 >out.txt 2>err.txt; echo $? >status.txt) &")
                     .c_str());
     ASSERT_TRUE(waitFor(dir + "/shots/frame-00010.png", 30)) << testfs_ReadFile(dir + "/err.txt");
-    // A script that does not compile is reported and the show goes on with the red one.
-    replaceFile(script, "@glsetclearcolor 0|0|0|1\n@glnosuchthing 0|1\n@end 1000\n");
-    ASSERT_TRUE(waitForText(dir + "/err.txt", "not reloaded", 30)) << testfs_ReadFile(dir + "/err.txt");
+    // A script that does not compile is reported and the show goes on with the old one: its
+    // blue line of 200 s still comes.
+    replaceFile(script, "@glsetclearcolor 0|1|1|1\n@glnosuchthing 0|1\n@end 1000\n");
+    ASSERT_TRUE(waitForText(dir + "/err.txt", " error; the show goes on unchanged", 30)) << testfs_ReadFile(dir + "/err.txt");
+    ASSERT_TRUE(waitFor(dir + "/shots/frame-02010.png", 60));
     // The fixed one is loaded and replayed up to the time reached; its "@end" is due at once.
     replaceFile(script, "@glsetclearcolor 0|0|1|0\n@end 0\n");
     ASSERT_TRUE(waitFor(dir + "/status.txt", 60));
     EXPECT_TRUE(waitForText(dir + "/status.txt", "0\n", 5));
     const std::string err = testfs_ReadFile(dir + "/err.txt");
-    EXPECT_NE(err.find("datas/opal.qlo:2: error: unknown command '@glnosuchthing'"), std::string::npos) << err;
-    const size_t at = err.find("vortan: reloaded datas/opal.qlo at ");
+    EXPECT_NE(err.find("datas/opal.qlo:2: error: unknown command '@glnosuchthing'\n"), std::string::npos) << err;
+    const std::string refused = "vortan: datas/opal.qlo not reloaded at ";
+    const size_t refusedAt = err.find(refused);
+    ASSERT_NE(refusedAt, std::string::npos) << err;
+    EXPECT_LT(atof(err.c_str() + refusedAt + refused.size()), 200.0);
+    const std::string reloaded = "vortan: reloaded datas/opal.qlo at ";
+    const size_t at = err.find(reloaded);
     ASSERT_NE(at, std::string::npos) << err;
     EXPECT_EQ(err.find("vortan: reloaded", at + 1), std::string::npos) << "one reload only";
     // On the capture clock the script is looked at every 0.5 s of show time: the reload falls on
-    // a frame k = 5 n, drawn green, the last one; every frame before is red.
-    const double reloadTime = atof(err.c_str() + at + strlen("vortan: reloaded datas/opal.qlo at "));
+    // a frame k = 5 n, drawn green, the last one.
+    const double reloadTime = atof(err.c_str() + at + reloaded.size());
     const int reloadFrame = int(lround(reloadTime * 10));
     EXPECT_EQ(reloadFrame % 5, 0) << reloadTime;
-    EXPECT_GT(reloadFrame, 10);
+    EXPECT_GT(reloadFrame, 2010);
     ASSERT_EQ(countFrames(dir + "/shots"), reloadFrame + 1);
-    for (int k : {0, 10, reloadFrame - 1, reloadFrame}) {
+    const struct {
+        int frame;
+        uint8_t rgb[3];
+    } expected[] = {{0, {255, 0, 0}},    {1999, {255, 0, 0}},           {2000, {0, 0, 255}},
+                    {2010, {0, 0, 255}}, {reloadFrame - 1, {0, 0, 255}}, {reloadFrame, {0, 255, 0}}};
+    for (const auto &e : expected) {
         Picture picture;
-        ASSERT_TRUE(readPng(framePath(dir + "/shots", k), &picture)) << k;
-        const bool reloaded = k == reloadFrame;
-        EXPECT_EQ(picture.at(100, 100)[0], reloaded ? 0 : 255) << k;
-        EXPECT_EQ(picture.at(100, 100)[1], reloaded ? 255 : 0) << k;
-        EXPECT_EQ(picture.at(100, 100)[2], 0) << k;
+        ASSERT_TRUE(readPng(framePath(dir + "/shots", e.frame), &picture)) << e.frame;
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(picture.at(30, 20)[c], e.rgb[c]) << "frame " << e.frame;
     }
     std::system(("rm -rf " + quoted(dir)).c_str());
 }
