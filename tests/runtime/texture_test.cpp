@@ -337,3 +337,31 @@ TEST_F(TextureSlots, LookupsByExactNameAndWithoutCase) {
     EXPECT_EQ(texture_FindExact(""), 0);
     EXPECT_EQ(texture_FindNoCase(""), 0);
 }
+
+#ifdef TEXGEN_EXE
+TEST_F(TextureSlots, GeneratedShowTexturesLoad) {
+    std::string command = std::string(TEXGEN_EXE) + " '" + cwd.path + "/datas' > /dev/null";
+    ASSERT_EQ(system(command.c_str()), 0);
+    struct Texture {
+        const char *name;
+        int edge, components;
+    } textures[] = {{"glow.tga", 256, 4}, {"emblem.tga", 512, 4}, {"plasma.tga", 512, 3}, {"checker.tga", 256, 3},
+                    {"envmap.tga", 256, 3}};
+    int slot = 10;
+    for (const Texture &t : textures) {
+        SCOPED_TRACE(t.name);
+        runLoad(t.name, std::to_string(slot), "1");
+        int w = 0, h = 0;
+        std::vector<uint8_t> level0 = readLevel(slot, 0, t.components, &w, &h);
+        EXPECT_EQ(w, t.edge);
+        EXPECT_EQ(h, t.edge);
+        if (t.components == 4) {
+            // Sprites fade to nothing at their corners and are opaque or nearly so in the middle.
+            EXPECT_EQ(level0[3], 0);
+            EXPECT_GT(level0[((t.edge / 2) * t.edge + t.edge / 2) * 4 + 3], 200);
+        }
+        ++slot;
+    }
+    EXPECT_EQ(log(), "");
+}
+#endif
