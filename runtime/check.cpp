@@ -151,32 +151,32 @@ void checkFile(Checker &c, int fileLine, const char *what, const char *name) {
 void checkParams(Checker &c, int opcode, int fileLine) {
     const CommandSpec &command = COMMANDS[opcode];
     for (int k = 1; k <= 7; k++) {
-        const ParamSpec &spec = command.params[k - 1];
-        if (spec.kind == P_NONE) break;
+        const ParamSpec &param = command.params[k - 1];
+        if (param.kind == P_NONE) break;
         const char *raw = script_Param(k);
         char text[SCRIPT_TEXT_SIZE];
         withoutLineEnd(raw, text);
         if (text[0] == '\0') {
-            if (spec.required) finding(c, fileLine, true, "%s: parameter %d (%s) is missing", command.name, k, spec.what);
+            if (param.required) finding(c, fileLine, true, "%s: parameter %d (%s) is missing", command.name, k, param.what);
             continue;
         }
-        switch (spec.kind) {
+        switch (param.kind) {
         case P_INT:
             if (!isNumber(text, true)) {
                 if (isNumber(text, false))
                     finding(c, fileLine, false, "%s: parameter %d (%s) '%s' is read as the integer %d", command.name, k,
-                            spec.what, text, atoi(text));
+                            param.what, text, atoi(text));
                 else
-                    finding(c, fileLine, true, "%s: parameter %d (%s) '%s' is not a number", command.name, k, spec.what,
+                    finding(c, fileLine, true, "%s: parameter %d (%s) '%s' is not a number", command.name, k, param.what,
                             text);
-            } else if (spec.low <= spec.high && (atoi(text) < spec.low || atoi(text) > spec.high)) {
-                finding(c, fileLine, true, "%s: %s %d is out of range (%d..%d)", command.name, spec.what, atoi(text),
-                        spec.low, spec.high);
+            } else if (param.low <= param.high && (atoi(text) < param.low || atoi(text) > param.high)) {
+                finding(c, fileLine, true, "%s: %s %d is out of range (%d..%d)", command.name, param.what, atoi(text),
+                        param.low, param.high);
             }
             break;
         case P_REAL:
             if (!isNumber(text, false))
-                finding(c, fileLine, true, "%s: parameter %d (%s) '%s' is not a number", command.name, k, spec.what, text);
+                finding(c, fileLine, true, "%s: parameter %d (%s) '%s' is not a number", command.name, k, param.what, text);
             break;
         case P_FILE: {
             size_t length = strlen(raw);
@@ -191,10 +191,10 @@ void checkParams(Checker &c, int opcode, int fileLine) {
                             "character", command.name, raw);
             } else if (endsLine) {
                 finding(c, fileLine, true, "%s: %s '%s' ends the line, so its name would carry the line end; add a "
-                        "trailing '|'", command.name, spec.what, text);
+                        "trailing '|'", command.name, param.what, text);
                 break;
             }
-            checkFile(c, fileLine, spec.what, name);
+            checkFile(c, fileLine, param.what, name);
             break;
         }
         case P_DIR:
