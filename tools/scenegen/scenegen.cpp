@@ -139,6 +139,31 @@ void spin(Lib3dsNode *node, int frames, int period, int step, SgVec axis) {
     for (int f = step; f <= frames; f += step) scenegen_AddRotationKey(node, f, axis, 2 * PI * float(step) / float(period));
 }
 
+// The show's stage: a round platform of concentric rings, facing up, its texture laid flat
+// (tiles repeats per ten units). Beyond its edge the background shows.
+SgGeometry showPlatform(float radius, int rings, int segments, float tiles) {
+    SgGeometry g;
+    g.points.push_back({0, 0, 0});
+    for (int k = 1; k <= rings; ++k)
+        for (int i = 0; i < segments; ++i) {
+            float a = 2 * PI * float(i) / float(segments), r = radius * float(k) / float(rings);
+            g.points.push_back({r * std::cos(a), r * std::sin(a), 0.0f});
+        }
+    for (const SgVec &p : g.points) {
+        g.texels.push_back(p.x * tiles / 10.0f);
+        g.texels.push_back(p.y * tiles / 10.0f);
+    }
+    auto index = [segments](int k, int i) { return uint16_t(1 + (k - 1) * segments + (i % segments)); };
+    for (int i = 0; i < segments; ++i) g.faces.insert(g.faces.end(), {0, index(1, i), index(1, i + 1)});
+    for (int k = 1; k < rings; ++k)
+        for (int i = 0; i < segments; ++i) {
+            uint16_t a = index(k, i), b = index(k + 1, i), c = index(k + 1, i + 1), d = index(k, i + 1);
+            g.faces.insert(g.faces.end(), {a, b, c, a, c, d});
+        }
+    g.smoothing.assign(g.faceCount(), 0);
+    return g;
+}
+
 } // namespace
 
 Lib3dsFile *scenegen_NewFile(int frames) {
@@ -338,19 +363,21 @@ SgGeometry scenegen_Sphere(float radius, int segments, int rings, bool texels) {
 bool scenegen_WriteShow(const char *path) {
     constexpr int FRAMES = 1800; // 60 s at 30 frames a second
     Lib3dsFile *file = scenegen_NewFile(FRAMES);
-    addShowMaterial(file, "floor", {0.55f, 0.55f, 0.62f}, 0.3f, 0.3f, "checker.tga", "");
+    addShowMaterial(file, "floor", {0.3f, 0.3f, 0.38f}, 0.5f, 0.5f, "checker.tga", "");
     addShowMaterial(file, "chrome", {0.35f, 0.40f, 0.55f}, 1.0f, 0.8f, "", "envmap.tga");
     addShowMaterial(file, "gold", {0.75f, 0.55f, 0.20f}, 0.9f, 0.6f, "", "envmap.tga");
     addShowMaterial(file, "plasma", {1.0f, 1.0f, 1.0f}, 0.6f, 0.5f, "plasma.tga", "envmap.tga");
     addShowMaterial(file, "glass", {0.30f, 0.45f, 0.60f}, 1.0f, 0.9f, "", "envmap.tga", 0.5f);
 
-    scenegen_AddMesh(file, "floor", scenegen_Floor(120.0f, 24, 12.0f), "floor");
+    scenegen_AddMesh(file, "stage", showPlatform(25.0f, 10, 96, 1.0f), "floor");
+    scenegen_AddMesh(file, "stagerim", scenegen_Torus(25.0f, 0.6f, 128, 10, false), "gold");
     scenegen_AddMesh(file, "knot", scenegen_TorusKnot(2, 3, 5.0f, 1.1f, 256, 16), "chrome");
     scenegen_AddMesh(file, "ring", scenegen_Torus(13.0f, 0.35f, 96, 10, false), "gold");
     scenegen_AddMesh(file, "orb", scenegen_Sphere(1.6f, 32, 16, true), "plasma");
     scenegen_AddMesh(file, "glass", scenegen_Sphere(2.4f, 32, 16, false), "glass");
 
-    scenegen_AddObjectNode(file, "floor", nullptr, {0, 0, 0}, {0, 0, 0});
+    scenegen_AddObjectNode(file, "stage", nullptr, {0, 0, 0}, {0, 0, 0});
+    scenegen_AddObjectNode(file, "stagerim", nullptr, {0, 0, 0}, {0, 0, 0});
     Lib3dsNode *knot = scenegen_AddObjectNode(file, "knot", nullptr, {0, 0, 0}, {0, 0, 8});
     spin(knot, FRAMES, 360, 30, {0.0f, 0.0f, 1.0f});
     // Three tilted rings that turn about the vertical at different speeds.
