@@ -21,15 +21,9 @@
 #include "script/text.h"
 #include "startup/console.h"
 #include "startup/trace.h"
-#if VORTAN_HAVE_TEXTURE
 #include "runtime/texture.h"
-#endif
-#if VORTAN_HAVE_SCENE
 #include "scene/scene.h"
-#endif
-#if VORTAN_HAVE_SOUND
 #include "sound/sound.h"
-#endif
 
 namespace {
 constexpr double WATCH_INTERVAL = 0.5; // show seconds between two looks at the script file
@@ -59,35 +53,17 @@ void sizeCallback(GLFWwindow *, int width, int height) { engine_OnWindowSize(wid
 
 struct CommandEntry {
     const char *name;
-    ScriptHandler handler; // null: the command's library is not in this build; its lines do nothing
+    ScriptHandler handler;
 };
 
-#if VORTAN_HAVE_SOUND
-constexpr ScriptHandler SOUND_INIT = soundStream_Init, SOUND_PLAY = soundStream_Play;
-#else
-constexpr ScriptHandler SOUND_INIT = nullptr, SOUND_PLAY = nullptr;
-#endif
-#if VORTAN_HAVE_TEXTURE
-constexpr ScriptHandler LOAD_TEXTURE = glLoadTextureSlot;
-#else
-constexpr ScriptHandler LOAD_TEXTURE = nullptr;
-#endif
-#if VORTAN_HAVE_SCENE
-constexpr ScriptHandler LOAD_SCENE = glLoadSceneSlot, CURRENT_SCENE = glSetCurrentScene,
-                        REPLAY_SPEED = glSetReplaySpeed, REPLAY_FRAME = glSetReplayFrame,
-                        CAMERA = glSetCamera;
-#else
-constexpr ScriptHandler LOAD_SCENE = nullptr, CURRENT_SCENE = nullptr, REPLAY_SPEED = nullptr,
-                        REPLAY_FRAME = nullptr, CAMERA = nullptr;
-#endif
 
 // Opcode = place in this table.
 constexpr CommandEntry COMMANDS[] = {
     {"@setlayer", SetLayer},
     {"@setscene", SetScene},
     {"@setcam", SetCam},
-    {"@initsound", SOUND_INIT},
-    {"@playsound", SOUND_PLAY},
+    {"@initsound", soundStream_Init},
+    {"@playsound", soundStream_Play},
     {"@setdemostart", SetDemoStart},
     {"@glsetclearcolor", glSetClearColor},
     {"@glsetcinemascope", glSetCinemascope},
@@ -96,17 +72,17 @@ constexpr CommandEntry COMMANDS[] = {
     {"@glsetcolor", SetColor},
     {"@glsetlayerparam", SetLayerParam},
     {"@glsetlayerpos", SetLayerPos},
-    {"@glloadtextureslot", LOAD_TEXTURE},
-    {"@glloadsceneslot", LOAD_SCENE},
-    {"@glsetcurrentscene", CURRENT_SCENE},
+    {"@glloadtextureslot", glLoadTextureSlot},
+    {"@glloadsceneslot", glLoadSceneSlot},
+    {"@glsetcurrentscene", glSetCurrentScene},
     {"@glsetlayerfadespeed", SetLayerFadeSpeed},
-    {"@glsetreplayspeed", REPLAY_SPEED},
-    {"@glsetreplayframe", REPLAY_FRAME},
+    {"@glsetreplayspeed", glSetReplaySpeed},
+    {"@glsetreplayframe", glSetReplayFrame},
     {"@glsetlayerparamex", SetLayerParamEx},
     {"@glfx_glow", glFxGlow},
     {"@glfx_rtparam", glFx_RenderTargetParam},
     {"@glfx_rtalpha", glFx_RenderTargetAlpha},
-    {"@glsetcamera", CAMERA},
+    {"@glsetcamera", glSetCamera},
     {"@setresourcedir", SetResourceDir},
 };
 static_assert(sizeof COMMANDS / sizeof COMMANDS[0] == 25, "the engine has 25 commands");
@@ -192,27 +168,19 @@ void runLinesUntil(double target, EngineClock clock) {
     for (int guard = 0; guard <= SCRIPT_MAX_LINES; ++guard) {
         if (peekNextLine(target, &stamp) != NextLine::RUN) break;
         if (std::isfinite(stamp)) run.forwardTime = std::max(run.forwardTime, engine.demoStart + stamp);
-#if VORTAN_HAVE_SOUND
         sound_SetStartOffset(target - run.forwardTime);
-#endif
         const double scriptTime = std::max(run.forwardTime - engine.demoStart, stamp);
         if (script_Eval(scriptTime) != 0) break;
     }
-#if VORTAN_HAVE_SOUND
     sound_SetStartOffset(0.0);
-#endif
     engine_SetClock(clock);
 }
 
 // The state of a show about to start: engine record (window settings and options kept),
 // scenes, music, layers, colours and the script tables.
 void resetShow() {
-#if VORTAN_HAVE_SOUND
     soundStream_Stop();
-#endif
-#if VORTAN_HAVE_SCENE
     scene_ResetState();
-#endif
     static EngineState kept; // the options' paths make the record too large for the stack
     kept = engine;
     engine_ResetState();
@@ -264,14 +232,6 @@ void reloadScript(double now, EngineClock clock) {
     fprintf(stderr, "vortan: reloaded %s at %.3f s\n", path, now);
 }
 
-void sceneDraw(double frameDelta) {
-#if VORTAN_HAVE_SCENE
-    scene_Draw(frameDelta);
-#else
-    (void)frameDelta;
-#endif
-}
-
 // Step 8 of a frame: background, scene, then the 2D stage. Only with a scene selected.
 void drawMainPass(double frameDelta) {
     const int w = engine.screenWidth, h = engine.screenHeight;
@@ -284,7 +244,7 @@ void drawMainPass(double frameDelta) {
     glEnable(GL_ALPHA_TEST);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
-    sceneDraw(frameDelta);
+    scene_Draw(frameDelta);
     glext.activeTexture(GL_TEXTURE0_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     Begin2D();
@@ -362,9 +322,7 @@ bool frameLoop(EngineClock clock) {
         engine_DrawFrame(frameDelta);
         if (run.capturing) {
             written = capture_WriteFrame(engine.screenWidth, engine.screenHeight);
-#if VORTAN_HAVE_SOUND
             sound_CaptureFrame(capture_Frame());
-#endif
             capture_NextFrame();
             if (!written) engine.runStatus = -1;
         }
@@ -378,16 +336,8 @@ bool frameLoop(EngineClock clock) {
 }
 
 void shutdown() {
-#if VORTAN_HAVE_SCENE
     scene_FreeAll();
-#endif
-#if VORTAN_HAVE_SOUND
     soundStream_Close();
-#else
-    console_Printf("\n_.________ Closing soundStream\n");
-    trace_Write("- _Vortan_ \tclosing stream\n");
-    console_Printf("\n_.________ Closing Stream\n");
-#endif
     glfwTerminate();
     run.window = nullptr;
     console_Printf("\n_.________ Terminating GL surface\n");
@@ -499,13 +449,11 @@ int engine_RunShow() {
     setFixedGlState();
     resetShowState();
     trace_Write("- _Vortan_ \tinit resources\n");
-#if VORTAN_HAVE_SOUND
     if (run.capturing) {
         char wavPath[ENGINE_PATH_SIZE + 16];
         snprintf(wavPath, sizeof wavPath, "%s/soundtrack.wav", run.captureDir);
         sound_CaptureBegin(wavPath, options.fps);
     }
-#endif
     if (options.start > 0) {
         runLinesUntil(options.start, clock);
         if (!run.capturing) glfwSetTime(options.start); // the first frame shows the start time
@@ -513,9 +461,7 @@ int engine_RunShow() {
     trace_Write("- _Vortan_ \tstart Mainloop\n");
     const bool written = frameLoop(clock);
     if (run.capturing) {
-#if VORTAN_HAVE_SOUND
         sound_CaptureEnd();
-#endif
         capture_End();
     }
     shutdown();

@@ -10,9 +10,7 @@
 #include "script/script.h"
 #include "startup/console.h"
 #include "startup/trace.h"
-#if VORTAN_HAVE_SCENE
 #include "scene/scene.h"
-#endif
 
 namespace {
 constexpr int FIRST_TARGET = ENGINE_LAYERS; // render target n is layers entry 20 + n
@@ -25,14 +23,6 @@ void copyWindowSquare(const Layer &record, int size) {
     glext.activeTexture(GL_TEXTURE0_ARB);
     glBindTexture(GL_TEXTURE_2D, GLuint(record.texture));
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, size, size);
-}
-
-void sceneDraw(double frameDelta) {
-#if VORTAN_HAVE_SCENE
-    scene_Draw(frameDelta);
-#else
-    (void)frameDelta; // no scene library in this build: the scene pass draws nothing
-#endif
 }
 } // namespace
 
@@ -82,7 +72,7 @@ void GlowCapture(double frameDelta) {
     glViewport(0, 0, n, n);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    sceneDraw(frameDelta);
+    scene_Draw(frameDelta);
     if (created(scene)) copyWindowSquare(scene, n);
     Begin2D();
     glViewport(0, 0, engine.screenWidth, engine.screenHeight);

@@ -130,13 +130,11 @@ TEST(EngineRun, VirtualClockDurationResolutionAndRowOrder) {
     EXPECT_EQ(five.at(400, 300)[0], 255);
     EXPECT_EQ(nine.at(400, 300)[1], 255);
     EXPECT_EQ(nine.at(400, 300)[0], 0);
-#if VORTAN_HAVE_SCENE
     // With a scene selected the bars are drawn: 72 rows each.
     EXPECT_EQ(nine.at(400, 71)[1], 0);
     EXPECT_EQ(nine.at(400, 72)[1], 255);
     EXPECT_EQ(nine.at(400, 527)[1], 255);
     EXPECT_EQ(nine.at(400, 528)[1], 0);
-#endif
 }
 
 TEST(EngineRun, DebugTailShowsTheBannersAndEchoes) {
