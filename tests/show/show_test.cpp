@@ -1,0 +1,235 @@
+// The bundled show datas/opal.qlo: clean under the checker, built from every command with its
+// sections on the music's cues, and played end to end in capture mode without an error.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "runtime/check.h"
+#include "script/script.h"
+#include "tests/support/temp_dir.h"
+#include "tools/musicgen/musicgen.h"
+
+namespace {
+
+constexpr int COMMANDS = 25;
+constexpr int FPS = 4;
+
+// A working folder whose datas/ is the source tree's, as a user's checkout would be.
+std::string showFolder(const char *tag) {
+    const std::string dir = testfs_MakeTempDir(tag);
+    if (symlink(SHOW_DATAS, (dir + "/datas").c_str()) != 0) ADD_FAILURE() << "cannot link datas/ into " << dir;
+    return dir;
+}
+
+struct VortanRun {
+    int status = -100;
+    std::string out, log;
+};
+
+// Runs the built vortan in dir; Xvfb now and then refuses a connection right after the last
+// one closed, and a second try gets through.
+VortanRun runVortan(const std::string &dir, const std::string &args) {
+    VortanRun run;
+    const std::string command = "cd '" + dir + "' && " VORTAN_EXE " " + args + " >out.txt 2>&1";
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? int(static_cast<signed char>(WEXITSTATUS(raw))) : -100;
+        run.out = testfs_ReadFile(dir + "/out.txt");
+        if (run.out.find("Error in GL init !") == std::string::npos) break;
+    }
+    run.log = testfs_ReadFile(dir + "/_vor_.log");
+    return run;
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    double mean() const {
+        double sum = 0;
+        for (uint8_t v : rgb) sum += v;
+        return rgb.empty() ? 0 : sum / double(rgb.size());
+    }
+    int brightest() const {
+        int top = 0;
+        for (uint8_t v : rgb) top = std::max(top, int(v));
+        return top;
+    }
+};
+
+bool readPng(const std::string &path, Picture *picture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    picture->width = int(image.width);
+    picture->height = int(image.height);
+    picture->rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr) != 0;
+}
+
+std::string framePath(const std::string &dir, int n) {
+    char name[32];
+    snprintf(name, sizeof name, "/frame-%05d.png", n);
+    return dir + name;
+}
+
+int countFrames(const std::string &dir) {
+    int n = 0;
+    while (access(framePath(dir, n).c_str(), F_OK) == 0) ++n;
+    return n;
+}
+
+// Lines of text that contain word, ignoring case.
+std::vector<std::string> linesWith(const std::string &text, const char *word) {
+    std::vector<std::string> found;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start), lower = line;
+        for (char &c : lower) c = char(tolower(static_cast<unsigned char>(c)));
+        if (lower.find(word) != std::string::npos) found.push_back(line);
+        start = end + 1;
+    }
+    return found;
+}
+
+void noHandler() {}
+
+// The show compiled by the script engine with the engine's command names.
+void loadShow() {
+    script_Reset();
+    script_Init();
+    for (int op = 0; op < COMMANDS; ++op) script_RegisterCommand(check_CommandName(op), noHandler, op);
+    ASSERT_EQ(script_Load(SHOW_DATAS "/opal.qlo"), 0);
+}
+
+double stampOf(const ScriptLine &line) {
+    memset(script.params, 0, sizeof script.params);
+    script_SplitParams(&line);
+    return atof(script_Param(0));
+}
+
+// The "@end" line's time: the show's length.
+double endTime() {
+    for (int i = 0; i < script.lineCount && i < SCRIPT_MAX_LINES; ++i)
+        if (script.lines[i].opcode == OP_END) return stampOf(script.lines[i]);
+    return -1;
+}
+
+TEST(BundledShow, PassesTheCheckerWithoutAFinding) {
+    const std::string dir = showFolder("show-check");
+    const VortanRun run = runVortan(dir, "--check");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(linesWith(run.out, ": error:").empty()) << run.out;
+    EXPECT_TRUE(linesWith(run.out, ": warning:").empty()) << run.out;
+    EXPECT_NE(run.out.find("datas/opal.qlo: 0 errors, 0 warnings"), std::string::npos) << run.out;
+}
+
+TEST(BundledShow, UsesEveryCommandAndStartsEachSectionOnItsMusicCue) {
+    loadShow();
+    std::set<int> used;
+    bool indentedComment = false;
+    for (int i = 0; i < script.lineCount && i < SCRIPT_MAX_LINES; ++i) {
+        const ScriptLine &line = script.lines[i];
+        // Slot 0 also takes unknown words, so "@setlayer" counts only under its own name.
+        if (line.opcode > 0 && line.opcode < COMMANDS) used.insert(line.opcode);
+        if (line.opcode == 0 && strcmp(line.token, check_CommandName(0)) == 0) used.insert(0);
+        indentedComment |= line.opcode == OP_COMMENT;
+    }
+    for (int op = 0; op < COMMANDS; ++op) EXPECT_EQ(used.count(op), 1u) << check_CommandName(op) << " is not used";
+    EXPECT_TRUE(indentedComment);
+
+    const double end = endTime();
+    EXPECT_GE(end, 60.0);
+    EXPECT_LE(end, 90.0);
+
+    // Each section of the music has a macro of its name whose first timed line is on its cue.
+    for (const MusicSection &section : MUSICGEN_SECTIONS) {
+        const ScriptMacro *macro = nullptr;
+        for (const ScriptMacro &m : script.macros) {
+            std::string name = m.name;
+            while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+            if (name == section.name) macro = &m;
+        }
+        ASSERT_NE(macro, nullptr) << "no macro (" << section.name;
+        ASSERT_LT(macro->firstLine, macro->lastLine) << section.name;
+        double first = -1;
+        for (int i = macro->firstLine + 1; i < macro->lastLine && first < 0; ++i)
+            if (script.lines[i].opcode >= 0 && script.lines[i].opcode < COMMANDS && script.lines[i].token[0] == '@')
+                first = stampOf(script.lines[i]);
+        EXPECT_DOUBLE_EQ(first, section.seconds) << section.name;
+        EXPECT_LT(section.seconds, end) << section.name;
+    }
+}
+
+TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    loadShow();
+    const double end = endTime();
+    const std::string dir = showFolder("show-capture");
+    const VortanRun run = runVortan(dir, "--no-dialog --capture cap --fps " + std::to_string(FPS));
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(linesWith(run.log, "error").empty()) << run.log;
+    EXPECT_NE(run.log.find("success on glLoadSceneSlot : opal.3ds"), std::string::npos) << run.log;
+    EXPECT_TRUE(linesWith(run.out, "not found").empty()) << run.out;
+
+    // The show ends on the "@end" line, after the frames of its loading lines.
+    const std::string cap = dir + "/cap";
+    const int frames = countFrames(cap);
+    EXPECT_GE(frames, int(end * FPS));
+    EXPECT_LE(frames, int(end * FPS) + SCRIPT_MAX_LINES / 4);
+    // The soundtrack covers the show: 16-bit stereo at 44100 Hz.
+    EXPECT_GE(testfs_ReadFile(cap + "/soundtrack.wav").size(), size_t(end * 44100 * 4 * 0.95));
+
+    // Frame n shows the time end - (frames - 1 - n) / FPS. Through the show something bright is
+    // on the screen, the 3D part is far from black, and no two looks are the same.
+    auto frameAt = [&](double seconds) { return frames - 1 - int(std::lround((end - seconds) * FPS)); };
+    double previousMean = -1;
+    for (double seconds : {3.0, 5.0, 12.0, 18.0, 26.0, 34.0, 44.0, 50.0, 56.0, 64.0, 70.0}) {
+        Picture picture;
+        ASSERT_TRUE(readPng(framePath(cap, frameAt(seconds)), &picture)) << seconds;
+        EXPECT_EQ(picture.width, 640);
+        EXPECT_EQ(picture.height, 480);
+        EXPECT_GE(picture.brightest(), 128) << "at " << seconds << " s";
+        EXPECT_GE(picture.mean(), seconds > 10 ? 20.0 : 4.0) << "at " << seconds << " s";
+        EXPECT_NE(picture.mean(), previousMean) << "at " << seconds << " s";
+        previousMean = picture.mean();
+    }
+    // The last frame has faded to black.
+    Picture last;
+    ASSERT_TRUE(readPng(framePath(cap, frames - 1), &last));
+    EXPECT_LT(last.mean(), 3.0);
+    if (!HasFailure()) {
+        EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+    }
+}
+
+// The larger windows: layer units scale with the width, the glow's targets still fit.
+TEST(BundledShow, PlaysInTheLargerWindows) {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    for (const char *size : {"800x600", "1024x768"}) {
+        const std::string dir = showFolder("show-size");
+        const VortanRun run =
+            runVortan(dir, std::string("--no-dialog --resolution ") + size + " --capture cap --fps 4 --start 30 --duration 1");
+        ASSERT_EQ(run.status, 0) << size << run.out;
+        EXPECT_TRUE(linesWith(run.log, "error").empty()) << size << run.log;
+        Picture picture;
+        ASSERT_TRUE(readPng(framePath(dir + "/cap", 2), &picture)) << size;
+        EXPECT_EQ(std::to_string(picture.width) + "x" + std::to_string(picture.height), size);
+        EXPECT_GE(picture.mean(), 20.0) << size;
+        if (!HasFailure()) {
+            EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+        }
+    }
+}
+
+} // namespace
