@@ -1,5 +1,6 @@
 // Every format the music stream plays: sampled formats written here with libsndfile, tracker
 // modules written byte by byte, and damaged files that must fail cleanly or play what is there.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sndfile.h>
@@ -10,25 +11,21 @@
 namespace {
 constexpr int RATE = 48000; // Opus only takes 48000 among the usual rates
 
-bool writeSound(const std::string &path, int format, const std::vector<int16_t> &stereo, int rate,
-                const std::vector<MusicCue> &cues = {}) {
+bool writeSound(const std::string &path, int format, const std::vector<int16_t> &stereo, const std::vector<MusicCue> &cues = {}) {
     SF_INFO info = {};
-    info.samplerate = rate;
+    info.samplerate = RATE;
     info.channels = 2;
     info.format = format;
     SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return false;
-    if (!cues.empty()) {
-        SF_CUES list = {};
-        list.cue_count = uint32_t(cues.size());
-        for (size_t i = 0; i < cues.size(); ++i) {
-            list.cue_points[i].indx = int32_t(i + 1);
-            list.cue_points[i].position = cues[i].frame;
-            list.cue_points[i].sample_offset = cues[i].frame;
-            snprintf(list.cue_points[i].name, sizeof list.cue_points[i].name, "%s", cues[i].name.c_str());
-        }
-        sf_command(file, SFC_SET_CUE, &list, sizeof list);
+    SF_CUES list = {};
+    list.cue_count = uint32_t(cues.size());
+    for (size_t i = 0; i < cues.size(); ++i) {
+        list.cue_points[i].indx = int32_t(i + 1);
+        list.cue_points[i].position = list.cue_points[i].sample_offset = cues[i].frame;
+        snprintf(list.cue_points[i].name, sizeof list.cue_points[i].name, "%s", cues[i].name.c_str());
     }
+    if (!cues.empty()) sf_command(file, SFC_SET_CUE, &list, sizeof list);
     // Written as floats: libsndfile 1.2.0's MP3 encoder distorts 16-bit input.
     std::vector<float> floats(stereo.begin(), stereo.end());
     for (float &v : floats) v /= 32768.0f;
@@ -49,175 +46,115 @@ double bestCorrelation(const std::vector<int16_t> &a, const std::vector<int16_t>
         double ab = 0, aa = 0, bb = 0;
         for (size_t i = size_t(range); i < frames; ++i) {
             double x = a[2 * i], y = b[2 * (i + lag)];
-            ab += x * y;
-            aa += x * x;
-            bb += y * y;
+            ab += x * y, aa += x * x, bb += y * y;
         }
         if (aa > 0 && bb > 0) best = std::max(best, ab / std::sqrt(aa * bb));
     }
     return best;
 }
 
-struct Format {
-    const char *file;
-    int format;
-    bool lossless;
-};
-
-TEST_F(SoundTest, EverySampledFormatDecodes) {
+// Whole files play one pass and loop (sample-identical when lossless, the same sound when
+// lossy); cut short anywhere they are either refused with the decode line or played as far as
+// they go, and the soundtrack keeps its length.
+TEST_F(SoundTest, EverySampledFormatDecodesAndSurvivesTruncation) {
     const size_t frames = RATE / 2;
-    std::vector<int16_t> source = soundtest_Chord(frames, RATE);
-    const Format formats[] = {
-        {"music.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, true},
-        {"music.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, true},
-        {"music.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, true},
-        {"music.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, false},
-        {"music.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, false},
-        {"music.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, false},
+    std::vector<int16_t> source(frames * 2);
+    for (size_t i = 0; i < frames; ++i) { // a chord of sines, for the lossy codecs
+        double t = double(i) / RATE, v = 0.25 * std::sin(2 * M_PI * 440 * t) + 0.2 * std::sin(2 * M_PI * 660 * t);
+        source[2 * i] = int16_t(std::lrint(v * 32767)), source[2 * i + 1] = int16_t(std::lrint(v * 0.8 * 32767));
+    }
+    const struct {
+        const char *file;
+        int format;
+        bool lossless;
+    } formats[] = {
+        {"music.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, true},   {"music.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, true},
+        {"music.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, true}, {"music.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, false},
+        {"music.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, false},   {"music.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, false},
     };
-    for (const Format &f : formats) {
+    for (const auto &f : formats) {
         SCOPED_TRACE(f.file);
-        sound_Reset();
-        console.clear();
-        ASSERT_TRUE(writeSound(f.file, f.format, source, RATE));
+        fresh();
+        ASSERT_TRUE(writeSound(f.file, f.format, source));
         // 100 frames a second, 0.6 s: one whole pass and the start of the next.
-        CaptureRun run = soundtest_Capture(f.file, "48000", 100.0, 60, 0, console);
+        CaptureRun run = soundtest_Play(f.file, "48000", 100.0, 60, 0, console);
         ASSERT_EQ(run.samples.size(), size_t(2 * 28800));
         ASSERT_EQ(console.find("Error"), std::string::npos) << console;
-        std::vector<std::string> events = soundtest_Events(console);
-        EXPECT_EQ(events, std::vector<std::string>{"END"});
+        EXPECT_EQ(soundtest_Events(console), std::vector<std::string>{"END"});
         if (f.lossless) {
-            for (size_t i = 0; i < 2 * frames; ++i) ASSERT_EQ(run.samples[i], source[i]) << i;
-            for (size_t i = 2 * frames; i < run.samples.size(); ++i) ASSERT_EQ(run.samples[i], source[i - 2 * frames]) << i;
+            for (size_t i = 0; i < run.samples.size(); ++i) ASSERT_EQ(run.samples[i], source[i % source.size()]) << i;
         } else {
             EXPECT_GT(bestCorrelation(source, run.samples, frames - 4000, 2000), 0.95);
             EXPECT_NEAR(rms(run.samples, 4000, 40000), rms(source, 4000, 40000), 0.1 * rms(source, 4000, 40000));
+        }
+        const std::string whole = testfs_ReadFile(f.file);
+        for (size_t cut : {size_t(20), whole.size() / 3, whole.size() - 7}) {
+            SCOPED_TRACE("cut at " + std::to_string(cut));
+            fresh();
+            musicgen_WriteFile(f.file, whole.substr(0, cut));
+            CaptureRun part = soundtest_Play(f.file, "48000", 100.0, 40, 0, console);
+            bool refused = console.find("File " + std::string(f.file) + " Not Decoded\n") != std::string::npos;
+            bool played = console.find("\n_.________ Playing soundStream\n") != std::string::npos;
+            EXPECT_NE(refused, played) << console;
+            EXPECT_EQ(part.samples.size(), size_t(2 * 19200));
         }
     }
 }
 
 TEST_F(SoundTest, AiffMarkersComeThroughLibsndfileWithTheirNames) {
-    std::vector<int16_t> source = soundtest_Signal(1000);
-    ASSERT_TRUE(writeSound("marked.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, source, RATE,
-                           {{600, "beta"}, {100, "alpha"}}));
-    soundtest_Capture("marked.aiff", "48000", 480.0, 15, 0, console);
+    ASSERT_TRUE(writeSound("marked.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, soundtest_Signal(1000), {{600, "beta"}, {100, "alpha"}}));
+    soundtest_Play("marked.aiff", "48000", 480.0, 15, 0, console);
     EXPECT_EQ(soundtest_Events(console), (std::vector<std::string>{"alpha", "beta", "END", "alpha"}));
 }
+
+std::string le(uint32_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out.push_back(char(v >> (8 * i)));
+    return out;
+}
+std::string pad(const char *text, size_t size) { return text + std::string(size - strlen(text), '\0'); }
 
 // A four-channel ProTracker module: two patterns of eight rows at speed 3, played in that order,
 // with a looping square-wave sample.
 std::string tinyMod() {
-    std::string mod(20, '\0');
-    memcpy(&mod[0], "vortan test", 11);
-    for (int s = 0; s < 31; ++s) {
-        std::string header(30, '\0');
-        if (s == 0) {
-            memcpy(&header[0], "square", 6);
-            header[22] = 0, header[23] = 16; // 16 words
-            header[25] = 64;                 // volume
-            header[28] = 0, header[29] = 16; // loop 16 words from 0
-        }
-        mod += header;
-    }
-    mod.push_back(2);          // song length
-    mod.push_back(char(127));  // restart
-    std::string orders(128, '\0');
-    orders[1] = 1;
-    mod += orders + "M.K.";
-    for (int pattern = 0; pattern < 2; ++pattern) {
+    // Sample 1: 16 words, volume 64, looping 16 words from 0 (big-endian words).
+    std::string mod = pad("vortan test", 20) + pad("square", 22) + std::string{0, 16, 0, 64, 0, 0, 0, 16} + std::string(30 * 30, '\0');
+    mod += std::string{2, 127, 0, 1} + std::string(126, '\0') + "M.K."; // song length, restart, orders 0 and 1
+    for (int period : {428, 320}) {
         std::string cells(64 * 4 * 4, '\0');
-        int period = pattern == 0 ? 428 : 320;
-        unsigned char *row0 = reinterpret_cast<unsigned char *>(&cells[0]);
-        row0[0] = (1 & 0xF0) | (period >> 8);
-        row0[1] = period & 0xFF;
-        row0[2] = (1 & 0x0F) << 4 | 0xF; // sample 1, set speed
-        row0[3] = 3;
-        unsigned char *row7 = reinterpret_cast<unsigned char *>(&cells[7 * 16 + 4]);
-        row7[2] = 0xD; // pattern break after eight rows
+        cells[0] = char(period >> 8), cells[1] = char(period & 0xFF), cells[2] = 0x1F, cells[3] = 3; // sample 1, speed 3
+        cells[7 * 16 + 4 + 2] = 0xD; // pattern break after eight rows
         mod += cells;
     }
     for (int i = 0; i < 32; ++i) mod.push_back(char(i < 16 ? 100 : -100));
     return mod;
 }
 
-void put16(std::string &out, uint32_t v) {
-    out.push_back(char(v & 0xFF));
-    out.push_back(char((v >> 8) & 0xFF));
-}
-void put32(std::string &out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
 // A two-channel FastTracker 2 module of the same shape, with one instrument.
 std::string tinyXm() {
-    std::string xm = "Extended Module: ";
-    xm += std::string("vortan test") + std::string(9, '\0');
-    xm.push_back(0x1A);
-    xm += std::string("hand made") + std::string(11, '\0');
-    put16(xm, 0x0104);
-    put32(xm, 276);
-    put16(xm, 2); // song length
-    put16(xm, 0); // restart
-    put16(xm, 2); // channels
-    put16(xm, 2); // patterns
-    put16(xm, 1); // instruments
-    put16(xm, 1); // linear frequencies
-    put16(xm, 3); // speed
-    put16(xm, 125); // BPM
-    std::string orders(256, '\0');
-    orders[1] = 1;
-    xm += orders;
-    for (int pattern = 0; pattern < 2; ++pattern) {
+    std::string xm = "Extended Module: " + pad("vortan test", 20) + '\x1A' + pad("hand made", 20) + le(0x0104, 2) + le(276, 4);
+    for (uint32_t v : {2, 0, 2, 2, 1, 1, 3, 125}) xm += le(v, 2); // length, restart, channels, patterns, instruments, linear, speed, BPM
+    xm += std::string{0, 1} + std::string(254, '\0');              // orders 0 and 1
+    for (char note : {49, 56}) {                                    // C-4, then G-4
         std::string data(8 * 2 * 5, '\0');
-        data[0] = char(pattern == 0 ? 49 : 56); // C-4, then G-4
-        data[1] = 1;
+        data[0] = note, data[1] = 1;
         data[7 * 10 + 5 + 3] = 0xD; // pattern break on row 7, channel 2
-        put32(xm, 9);
-        xm.push_back(0);
-        put16(xm, 8);
-        put16(xm, uint32_t(data.size()));
-        xm += data;
+        xm += le(9, 4) + '\0' + le(8, 2) + le(uint32_t(data.size()), 2) + data;
     }
-    put32(xm, 243);
-    xm += std::string("square") + std::string(16, '\0');
-    xm.push_back(0);
-    put16(xm, 1);
-    put32(xm, 40);
-    xm += std::string(96 + 48 + 48 + 2 + 6 + 2 + 4, '\0');
-    put16(xm, 0); // fade-out
-    put16(xm, 0);
-    put32(xm, 32); // sample length in bytes
-    put32(xm, 0);
-    put32(xm, 32);
-    xm.push_back(64); // volume
-    xm.push_back(0);  // finetune
-    xm.push_back(1);  // forward loop, 8 bits
-    xm.push_back(char(128));
-    xm.push_back(0);  // relative note
-    xm.push_back(0);
-    xm += std::string(22, '\0');
-    signed char previous = 0;
-    for (int i = 0; i < 32; ++i) {
-        signed char value = i < 16 ? 100 : -100;
-        xm.push_back(char(value - previous)); // sample data is stored as deltas
-        previous = value;
-    }
+    // One instrument of one sample: 32 bytes looping forward from 0, 8 bits, volume 64, centred.
+    xm += le(243, 4) + pad("square", 22) + '\0' + le(1, 2) + le(40, 4) + std::string(96 + 48 + 48 + 2 + 6 + 2 + 4 + 4, '\0');
+    xm += le(32, 4) + le(0, 4) + le(32, 4) + std::string{64, 0, 1, char(128), 0, 0} + std::string(22, '\0');
+    for (int i = 0; i < 32; ++i) xm.push_back(char(i == 0 ? 100 : i == 16 ? -200 : 0)); // stored as deltas
     return xm;
 }
 
 TEST_F(SoundTest, TrackerModulesPlayLoopAndReportTheirOrders) {
-    struct Module {
-        const char *file;
-        std::string bytes;
-    };
-    for (const Module &m : {Module{"tiny.mod", tinyMod()}, Module{"tiny.xm", tinyXm()}}) {
-        SCOPED_TRACE(m.file);
-        sound_Reset();
-        console.clear();
-        soundtest_WriteBytes(m.file, m.bytes);
+    for (const auto &[file, bytes] : {std::pair<const char *, std::string>{"tiny.mod", tinyMod()}, {"tiny.xm", tinyXm()}}) {
+        SCOPED_TRACE(file);
+        fresh();
+        musicgen_WriteFile(file, bytes);
         // Eight rows at speed 3 and 125 BPM are 0.48 s: a pass is 0.96 s. Capture 2.2 s.
-        CaptureRun run = soundtest_Capture(m.file, "48000", 100.0, 220, 0, console);
+        CaptureRun run = soundtest_Play(file, "48000", 100.0, 220, 0, console);
         ASSERT_EQ(console.find("Error"), std::string::npos) << console;
         EXPECT_EQ(soundtest_Events(console),
                   (std::vector<std::string>{"order 0", "order 1", "END", "order 0", "order 1", "END", "order 0"}));
@@ -228,54 +165,24 @@ TEST_F(SoundTest, TrackerModulesPlayLoopAndReportTheirOrders) {
     }
 }
 
-TEST_F(SoundTest, DamagedFilesFailCleanlyOrPlayWhatIsThere) {
+TEST_F(SoundTest, DamagedWavFailsCleanlyOrPlaysWhatIsThere) {
     std::vector<int16_t> source = soundtest_Signal(1000);
     std::string wav = musicgen_WavBytes(source.data(), 1000, 2, RATE, {{900, "past the cut"}, {100, "kept"}});
     // Header cut short, nothing at all, and noise: no decoder takes them.
     std::string noise;
-    uint32_t state = 99;
-    for (int i = 0; i < 4096; ++i) noise.push_back(char((state = state * 1664525u + 1013904223u) >> 24));
+    for (uint32_t i = 0, state = 99; i < 4096; ++i) noise.push_back(char((state = state * 1664525u + 1013904223u) >> 24));
     for (const std::string &bytes : {wav.substr(0, 30), std::string(), noise}) {
-        sound_Reset();
-        console.clear();
-        soundtest_WriteBytes("bad.wav", bytes);
-        soundtest_SetParams("bad.wav", "48000");
-        soundStream_Init();
+        fresh();
+        musicgen_WriteFile("bad.wav", bytes);
+        soundtest_Init("bad.wav", "48000");
         EXPECT_EQ(console, "Error!\nFile bad.wav Not Decoded\n") << bytes.size() << " bytes";
     }
     // Data cut at frame 600 (the cue chunks go with it): the 600 frames there play and loop.
-    sound_Reset();
-    console.clear();
-    soundtest_WriteBytes("cut.wav", wav.substr(0, 44 + 600 * 4));
-    CaptureRun run = soundtest_Capture("cut.wav", "48000", 480.0, 13, 0, console);
+    fresh();
+    musicgen_WriteFile("cut.wav", wav.substr(0, 44 + 600 * 4));
+    CaptureRun run = soundtest_Play("cut.wav", "48000", 480.0, 13, 0, console);
     ASSERT_EQ(run.samples.size(), size_t(2 * 1300));
     for (size_t i = 0; i < 1300; ++i) ASSERT_EQ(run.samples[2 * i], source[2 * (i % 600)]) << i;
     EXPECT_EQ(soundtest_Events(console), (std::vector<std::string>{"END", "END"}));
-}
-
-TEST_F(SoundTest, TruncatedCompressedFilesNeverBreakTheShow) {
-    std::vector<int16_t> source = soundtest_Chord(RATE / 4, RATE);
-    const Format formats[] = {
-        {"cut.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, true},
-        {"cut.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, false},
-        {"cut.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, false},
-        {"cut.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, false},
-    };
-    for (const Format &f : formats) {
-        ASSERT_TRUE(writeSound(f.file, f.format, source, RATE));
-        std::string whole = testfs_ReadFile(f.file);
-        for (size_t cut : {size_t(20), whole.size() / 3, whole.size() - 7}) {
-            SCOPED_TRACE(std::string(f.file) + " cut at " + std::to_string(cut));
-            sound_Reset();
-            console.clear();
-            soundtest_WriteBytes(f.file, whole.substr(0, cut));
-            CaptureRun run = soundtest_Capture(f.file, "48000", 100.0, 40, 0, console);
-            // Either refused with the decode line, or played to its (early) end and looped.
-            bool refused = console.find("File " + std::string(f.file) + " Not Decoded\n") != std::string::npos;
-            bool played = console.find("\n_.________ Playing soundStream\n") != std::string::npos;
-            EXPECT_NE(refused, played) << console;
-            EXPECT_EQ(run.samples.size(), size_t(2 * 19200));
-        }
-    }
 }
 } // namespace

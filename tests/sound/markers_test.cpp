@@ -8,32 +8,13 @@
 #include "tests/sound/sound_test_util.h"
 
 namespace {
-void put32(std::string &out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
-}
+std::string le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
 std::string chunk(const char *id, const std::string &body) {
-    std::string out(id, 4);
-    put32(out, uint32_t(body.size()));
-    out += body;
-    if (body.size() & 1) out.push_back('\0');
-    return out;
+    return std::string(id, 4) + le32(uint32_t(body.size())) + body + (body.size() & 1 ? std::string(1, '\0') : "");
 }
-std::string cuePoint(uint32_t id, uint32_t frame) {
-    std::string out;
-    put32(out, id);
-    put32(out, frame);
-    out += "data";
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, frame);
-    return out;
-}
+std::string cuePoint(uint32_t id, uint32_t frame) { return le32(id) + le32(frame) + "data" + le32(0) + le32(0) + le32(frame); }
 std::string label(uint32_t id, const std::string &name, bool terminated = true) {
-    std::string body;
-    put32(body, id);
-    body += name;
-    if (terminated) body.push_back('\0');
-    return chunk("labl", body);
+    return chunk("labl", le32(id) + name + (terminated ? std::string(1, '\0') : ""));
 }
 std::string riff(const std::string &chunks) { return chunk("RIFF", "WAVE" + chunks); }
 
@@ -43,63 +24,37 @@ SoundMarkerList read(const std::string &bytes, bool *isWav = nullptr) {
     if (isWav) *isWav = ok;
     return list;
 }
-
 std::vector<std::string> names(const SoundMarkerList &list) {
     std::vector<std::string> out;
     for (int i = 0; i < list.count; ++i) out.push_back(list.markers[i].name);
     return out;
 }
 
-TEST(SoundMarkers, MusicgenFileGivesNamesInFrameOrder) {
-    std::vector<int16_t> signal = soundtest_Signal(2000);
-    std::string bytes = musicgen_WavBytes(signal.data(), 2000, 2, 44100,
-                                          {{1500, "late"}, {10, "early"}, {700, "middle"}, {700, "middle two"}});
+TEST(SoundMarkers, LabelsBeforeCuesUnnamedCuesOddChunksAndLongNames) {
+    // An odd-sized label is padded and the next label still found; cue 9 has no label; a name
+    // longer than the table's is cut, and one without its zero ends with its chunk.
+    const std::string longName(200, 'n');
+    std::string bytes = riff(chunk("fmt ", std::string(16, '\0')) +
+                             chunk("LIST", "adtl" + label(7, "odd") + label(8, "even!") + chunk("note", "xx")) +
+                             chunk("cue ", le32(5) + cuePoint(7, 40) + cuePoint(8, 20) + cuePoint(9, 30) + cuePoint(1, 0) + cuePoint(2, 5)) +
+                             chunk("LIST", "adtl" + label(1, longName)) + chunk("LIST", "adtl" + label(2, "tail", false)));
     bool isWav = false;
     SoundMarkerList list = read(bytes, &isWav);
     EXPECT_TRUE(isWav);
-    EXPECT_EQ(names(list), (std::vector<std::string>{"early", "middle", "middle two", "late"}));
-    EXPECT_EQ(list.markers[0].frame, 10u);
-    EXPECT_EQ(list.markers[3].frame, 1500u);
-}
-
-TEST(SoundMarkers, LabelsBeforeCuesUnnamedCuesAndOddChunks) {
-    std::string cues;
-    put32(cues, 3);
-    cues += cuePoint(7, 40) + cuePoint(8, 20) + cuePoint(9, 30);
-    // An odd-sized label is padded; the next label must still be found. Cue 9 has no label.
-    std::string list = chunk("LIST", "adtl" + label(7, "odd") + label(8, "even!") + chunk("note", "xx"));
-    SoundMarkerList markers = read(riff(chunk("fmt ", std::string(16, '\0')) + list + chunk("cue ", cues)));
-    EXPECT_EQ(names(markers), (std::vector<std::string>{"even!", "cue 9", "odd"}));
-}
-
-TEST(SoundMarkers, LongAndUnterminatedNamesAreCut) {
-    std::string cues;
-    put32(cues, 2);
-    cues += cuePoint(1, 0) + cuePoint(2, 5);
-    std::string longName(200, 'n');
-    std::string bytes = riff(chunk("cue ", cues) + chunk("LIST", "adtl" + label(1, longName)) +
-                             chunk("LIST", "adtl" + label(2, "tail", false)));
-    SoundMarkerList markers = read(bytes);
-    ASSERT_EQ(markers.count, 2);
-    EXPECT_EQ(std::string(markers.markers[0].name), longName.substr(0, SOUND_MARKER_NAME_SIZE - 1));
-    EXPECT_EQ(std::string(markers.markers[1].name), "tail");
+    EXPECT_EQ(names(list), (std::vector<std::string>{longName.substr(0, SOUND_MARKER_NAME_SIZE - 1), "tail", "even!", "cue 9", "odd"}));
+    EXPECT_EQ(list.markers[4].frame, 40u);
 }
 
 TEST(SoundMarkers, DamagedSizesAndCountsAreBoundedByTheBytes) {
     // The count claims a million points; only two are there.
-    std::string cues;
-    put32(cues, 1000000);
-    cues += cuePoint(1, 10) + cuePoint(2, 20);
-    EXPECT_EQ(read(riff(chunk("cue ", cues))).count, 2);
+    std::string bytes = riff(chunk("cue ", le32(1000000) + cuePoint(1, 10) + cuePoint(2, 20)));
+    EXPECT_EQ(read(bytes).count, 2);
     // A chunk size running past the end of the file.
-    std::string bytes = riff(chunk("cue ", cues));
-    bytes[16] = char(0xFF);
-    bytes[17] = char(0xFF);
+    bytes[16] = bytes[17] = char(0xFF);
     EXPECT_EQ(read(bytes).count, 2);
     // More points than the table holds: the first SOUND_MAX_MARKERS are kept.
-    std::string many;
-    put32(many, 2 * SOUND_MAX_MARKERS);
-    for (int i = 0; i < 2 * SOUND_MAX_MARKERS; ++i) many += cuePoint(uint32_t(i), uint32_t(i));
+    std::string many = le32(2 * SOUND_MAX_MARKERS);
+    for (uint32_t i = 0; i < 2 * SOUND_MAX_MARKERS; ++i) many += cuePoint(i, i);
     EXPECT_EQ(read(riff(chunk("cue ", many))).count, SOUND_MAX_MARKERS);
     // Not a WAV at all.
     bool isWav = true;

@@ -1,8 +1,9 @@
 // Shared pieces of the sound tests.
 #include "tests/sound/sound_test_util.h"
 
-#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <sndfile.h>
 
 #include "runtime/engine_state.h"
@@ -14,11 +15,10 @@
 
 void SoundTest::SetUp() {
     setenv("SDL_AUDIODRIVER", "dummy", 0); // tests never play aloud; the suite sets it too
-    sound_Reset();
     engine_ResetState();
     script_Reset();
-    trace_Reset();
     console_SetCapture(&console);
+    fresh();
 }
 
 void SoundTest::TearDown() {
@@ -26,30 +26,27 @@ void SoundTest::TearDown() {
     console_SetCapture(nullptr);
 }
 
-void soundtest_SetParams(const char *file, const char *rate) {
+void SoundTest::fresh() {
+    sound_Reset();
+    console.clear();
+    remove("_vor_.log"); // the log is only emptied by its next write
+    trace_Reset();
+}
+
+void soundtest_Init(const char *file, const char *rate) {
     text_CopyBounded(script.params[1], file);
     text_CopyBounded(script.params[2], rate);
+    soundStream_Init();
 }
 
-std::vector<int16_t> soundtest_Signal(size_t frames, uint32_t seed) {
+std::vector<int16_t> soundtest_Signal(size_t frames, uint32_t seed, int divisor) {
     std::vector<int16_t> out(frames * 2);
     uint32_t state = seed * 2654435761u + 12345u;
-    for (size_t i = 0; i < out.size(); ++i) {
+    for (int16_t &v : out) {
         state = state * 1664525u + 1013904223u;
-        out[i] = int16_t(int32_t(state >> 16) - 32768);
+        v = int16_t((int32_t(state >> 16) - 32768) / divisor);
     }
     if (out[0] == 0) out[0] = 1;
-    return out;
-}
-
-std::vector<int16_t> soundtest_Chord(size_t frames, int rate) {
-    std::vector<int16_t> out(frames * 2);
-    for (size_t i = 0; i < frames; ++i) {
-        double t = double(i) / rate;
-        double v = 0.25 * std::sin(2 * M_PI * 440 * t) + 0.2 * std::sin(2 * M_PI * 660 * t);
-        out[2 * i] = int16_t(std::lrint(v * 32767));
-        out[2 * i + 1] = int16_t(std::lrint(v * 0.8 * 32767));
-    }
     return out;
 }
 
@@ -58,32 +55,26 @@ void soundtest_WriteWav(const std::string &path, const std::vector<int16_t> &ste
     musicgen_WriteFile(path, musicgen_WavBytes(stereo.data(), stereo.size() / 2, 2, rate, cues));
 }
 
-void soundtest_WriteBytes(const std::string &path, const std::string &bytes) { musicgen_WriteFile(path, bytes); }
-
 std::vector<int16_t> soundtest_ReadSound(const std::string &path, int *rate) {
     SF_INFO info = {};
     SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
-    *rate = 0;
+    *rate = file ? info.samplerate : 0;
     std::vector<int16_t> out;
-    if (!file) return out;
-    *rate = info.samplerate;
-    std::vector<int16_t> frame(size_t(info.channels));
-    while (sf_readf_short(file, frame.data(), 1) == 1) {
+    std::vector<int16_t> frame(size_t(info.channels) + 1);
+    while (file && sf_readf_short(file, frame.data(), 1) == 1) {
         out.push_back(frame[0]);
         out.push_back(info.channels > 1 ? frame[1] : frame[0]);
     }
-    sf_close(file);
+    if (file) sf_close(file);
     return out;
 }
 
-CaptureRun soundtest_Capture(const char *file, const char *rate, double fps, long frames, long playFrame,
-                             const std::string &console) {
+CaptureRun soundtest_Capture(double fps, long frames, const std::string &console,
+                             const std::function<void(long)> &lines) {
     CaptureRun run;
     sound_CaptureBegin("soundtrack.wav", fps);
-    soundtest_SetParams(file, rate);
-    soundStream_Init();
     for (long k = 0; k < frames; ++k) {
-        if (k == playFrame) soundStream_Play();
+        lines(k);
         sound_CaptureFrame(k);
         run.after.push_back(console.size());
     }
@@ -92,22 +83,20 @@ CaptureRun soundtest_Capture(const char *file, const char *rate, double fps, lon
     return run;
 }
 
+CaptureRun soundtest_Play(const char *file, const char *rate, double fps, long frames, long playFrame,
+                          const std::string &console) {
+    return soundtest_Capture(fps, frames, console, [&](long k) {
+        if (!file) return;
+        if (k == 0) soundtest_Init(file, rate);
+        if (k == playFrame) soundStream_Play();
+    });
+}
+
 std::vector<std::string> soundtest_Events(const std::string &console) {
+    static const std::regex line("\nSYNCHPOINT : \"([^\"]*)\"\n|\nSTREAM ENDED!!\n");
     std::vector<std::string> events;
-    const std::string sync = "\nSYNCHPOINT : \"", end = "\nSTREAM ENDED!!\n";
-    for (size_t at = 0; at < console.size();) {
-        if (console.compare(at, sync.size(), sync) == 0) {
-            size_t close = console.find("\"\n", at + sync.size());
-            if (close == std::string::npos) break;
-            events.push_back(console.substr(at + sync.size(), close - at - sync.size()));
-            at = close + 2;
-        } else if (console.compare(at, end.size(), end) == 0) {
-            events.push_back("END");
-            at += end.size();
-        } else {
-            ++at;
-        }
-    }
+    for (std::sregex_iterator it(console.begin(), console.end(), line), end; it != end; ++it)
+        events.push_back((*it)[1].matched ? (*it)[1].str() : "END");
     return events;
 }
 

@@ -1,9 +1,10 @@
-// Shared pieces of the sound tests: a clean sound state per case, the script parameters of
-// "@initsound", test signals, and reading back what the mixer produced.
+// Shared pieces of the sound tests: a clean sound state per case, "@initsound" with its
+// parameters, test signals, and captures read back as the samples the audience would hear.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,39 +17,37 @@ class SoundTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Back to the start state within one case: sound layer, console, trace log.
+    void fresh();
     TestCwd cwd{"sound"};
     std::string console;
 };
 
-// Parameters 1 and 2 of the "@initsound" line.
-void soundtest_SetParams(const char *file, const char *rate);
+// The "@initsound" line with this file name and rate text.
+void soundtest_Init(const char *file, const char *rate);
 
 // A stereo signal that never repeats within its length and starts with a non-zero frame, so a
-// shifted or restarted copy is told apart from the original.
-std::vector<int16_t> soundtest_Signal(size_t frames, uint32_t seed = 1);
-// A chord of sines, for lossy codecs.
-std::vector<int16_t> soundtest_Chord(size_t frames, int rate);
-
-// Writes a WAV (with cues) into the current folder.
+// shifted or restarted copy is told apart from the original; amplitude is full scale / divisor.
+std::vector<int16_t> soundtest_Signal(size_t frames, uint32_t seed = 1, int divisor = 1);
 void soundtest_WriteWav(const std::string &path, const std::vector<int16_t> &stereo, int rate,
                         const std::vector<MusicCue> &cues = {});
-
-// Reads a sound file with libsndfile as interleaved stereo 16-bit; sets rate (0 when unreadable).
+// A sound file read with libsndfile as interleaved stereo 16-bit; rate 0 when unreadable.
 std::vector<int16_t> soundtest_ReadSound(const std::string &path, int *rate);
 
-// Runs a capture of frames frames at fps: the music file is opened before frame 0 (rate text
-// as "@initsound" gets it) and played during frame playFrame. after[k] receives the console
-// length after frame k, so a test can tell in which frame a line appeared.
+// A capture of frames frames at fps into soundtrack.wav: lines(k) runs the script lines of
+// frame k before the frame is mixed. after[k] is the console length after frame k, so a test can
+// tell in which frame a line appeared.
 struct CaptureRun {
     std::vector<int16_t> samples;
     int rate = 0;
     std::vector<size_t> after;
 };
-CaptureRun soundtest_Capture(const char *file, const char *rate, double fps, long frames, long playFrame,
-                             const std::string &console);
+CaptureRun soundtest_Capture(double fps, long frames, const std::string &console,
+                             const std::function<void(long)> &lines);
+// The usual show: "@initsound file rate" before frame 0, "@playsound" in frame playFrame (no
+// music at all when file is null).
+CaptureRun soundtest_Play(const char *file, const char *rate, double fps, long frames, long playFrame,
+                          const std::string &console);
 
 // The console's sync and end lines in order: a name for each SYNCHPOINT, "END" for each end.
 std::vector<std::string> soundtest_Events(const std::string &console);
-
-// Opening a file of bytes through the "@initsound" handler at 44100.
-void soundtest_WriteBytes(const std::string &path, const std::string &bytes);
