@@ -2,6 +2,7 @@
 // refusals of bad numbers and sizes.
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <GL/gl.h>
@@ -24,36 +25,30 @@ void setAlpha(const char *number, const char *alpha) {
     glFx_RenderTargetAlpha();
 }
 
-// The RGBA texels of render target n, bottom row first.
-std::vector<uint8_t> targetTexels(int n, int *size) {
+// Texel (x, y) of render target n (bottom row first), RGBA; its edge in *size.
+std::vector<uint8_t> targetTexel(int n, int x, int y, int *size = nullptr) {
     GLint width = 0;
     glBindTexture(GL_TEXTURE_2D, GLuint(20 + n));
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     std::vector<uint8_t> texels(size_t(width) * size_t(width) * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    *size = width;
-    return texels;
+    if (size) *size = width;
+    const size_t at = (size_t(y) * size_t(width) + size_t(x)) * 4;
+    return {texels.begin() + long(at), texels.begin() + long(at) + 4};
 }
 
 // Fills render target n: left half red, right half green, opaque.
 void fillHalves(int n, int size) {
     std::vector<uint8_t> texels(size_t(size) * size_t(size) * 4);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            uint8_t *t = &texels[(size_t(y) * size_t(size) + size_t(x)) * 4];
-            t[0] = x < size / 2 ? 200 : 0;
-            t[1] = x < size / 2 ? 0 : 200;
-            t[2] = 0;
-            t[3] = 255;
-        }
+    for (size_t i = 0; i < texels.size(); i += 4) {
+        const bool left = int(i / 4 % size_t(size)) < size / 2;
+        texels[i] = left ? 200 : 0;
+        texels[i + 1] = left ? 0 : 200;
+        texels[i + 3] = 255;
     }
     glBindTexture(GL_TEXTURE_2D, GLuint(20 + n));
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-}
-
-const uint8_t *texel(const std::vector<uint8_t> &texels, int size, int x, int y) {
-    return &texels[(size_t(y) * size_t(size) + size_t(x)) * 4];
 }
 } // namespace
 
@@ -65,42 +60,35 @@ TEST(Glow, HandlersSwitchCreateWeighAndRefuse) {
     std::string echo;
     console_SetCapture(&echo);
     engine.debugMode = 1;
-    for (auto [text, expected] : {std::pair{"0.5", 0}, {"1", 1}, {"2\n", 2}, {"0.9", 0}, {"-1.5", -1}, {"nan", 0}}) {
+    for (auto [text, expected] : {std::pair{"0.5", 0}, {"1", 1}, {"2\n", 2}, {"-1.5", -1}, {"nan", 0}}) {
         etest_Params({"0", text});
         glFxGlow();
         EXPECT_EQ(engine.glowEnabled, expected) << text;
     }
     makeTarget("2", "128\n");
     EXPECT_EQ(engine.layers[22].texture, 22);
-    EXPECT_FLOAT_EQ(engine.layers[22].width, 128.0f);
     int size = 0;
-    const std::vector<uint8_t> blank = targetTexels(2, &size);
+    EXPECT_EQ(targetTexel(2, 100, 0, &size)[3], 0); // black, fully transparent
     EXPECT_EQ(size, 128);
-    EXPECT_EQ(blank[4 * 100 + 3], 0); // black, fully transparent
     setAlpha("2", "0.25\n");
     EXPECT_FLOAT_EQ(engine.layers[22].fade, 0.25f);
-    EXPECT_EQ(echo, std::string("\n#call glFxGlow\n\r").append("\n#call glFxGlow\n\r")
-                        .append("\n#call glFxGlow\n\r").append("\n#call glFxGlow\n\r")
-                        .append("\n#call glFxGlow\n\r").append("\n#call glFxGlow\n\r")
-                        .append("\n#call glFx_RenderTargetParam\n\r\n#call glFx_RenderTargetAlpha\n\r"));
+    std::string echoes;
+    for (int i = 0; i < 5; ++i) echoes += "\n#call glFxGlow\n\r";
+    EXPECT_EQ(echo, echoes + "\n#call glFx_RenderTargetParam\n\r\n#call glFx_RenderTargetAlpha\n\r");
 
     // Bad numbers and sizes change nothing.
     makeTarget("5", "64");
-    makeTarget("-1", "64");
-    setAlpha("7", "1");
+    setAlpha("-1", "1");
     makeTarget("3", "0");
-    makeTarget("3", "-64");
     makeTarget("3", "100000000");
     EXPECT_EQ(engine.layers[23].texture, -1);
     EXPECT_FLOAT_EQ(engine.layers[23].width, 0.0f);
     const std::string log = testfs_ReadFile("_vor_.log");
-    EXPECT_NE(log.find("- _Vortan_ \terror on glFx_RenderTargetParam : render target 5 out of range (0..4)\n"),
-              std::string::npos);
-    EXPECT_NE(log.find("- _Vortan_ \terror on glFx_RenderTargetAlpha : render target 7 out of range (0..4)\n"),
-              std::string::npos);
-    EXPECT_NE(log.find("- _Vortan_ \terror on glFx_RenderTargetParam : size 0 out of range"), std::string::npos);
-    EXPECT_NE(log.find("- _Vortan_ \terror on glFx_RenderTargetParam : size 100000000 out of range"),
-              std::string::npos);
+    for (const char *line : {"error on glFx_RenderTargetParam : render target 5 out of range (0..4)\n",
+                             "error on glFx_RenderTargetAlpha : render target -1 out of range (0..4)\n",
+                             "error on glFx_RenderTargetParam : size 0 out of range",
+                             "error on glFx_RenderTargetParam : size 100000000 out of range"})
+        EXPECT_NE(log.find(std::string("- _Vortan_ \t") + line), std::string::npos) << line;
     console_SetCapture(nullptr);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     testgl_Close(window);
@@ -113,9 +101,8 @@ TEST(Glow, CaptureReducesTwiceAndCompositeAddsEachPictureTwice) {
     makeTarget("2", "128");
     makeTarget("3", "64");
 
-    // Reductions: a red|green picture in target 1 shrinks into 2 and then 3, halves kept. The
-    // reductions set no depth function of their own and leave depth behind; while the glow
-    // runs, the one in force is the composite's GL_ALWAYS.
+    // Reductions: a red|green picture in target 1 shrinks into 2 and then 3, halves kept. They
+    // set no depth function of their own; while the glow runs, the composite's GL_ALWAYS holds.
     fillHalves(1, 256);
     glDepthFunc(GL_ALWAYS);
     Begin2D();
@@ -123,16 +110,10 @@ TEST(Glow, CaptureReducesTwiceAndCompositeAddsEachPictureTwice) {
     ReduceRenderTarget(21, 22);
     ReduceRenderTarget(22, 23);
     End2D();
-    int size = 0;
-    std::vector<uint8_t> two = targetTexels(2, &size);
-    ASSERT_EQ(size, 128);
-    EXPECT_EQ(texel(two, 128, 10, 64)[0], 200);
-    EXPECT_EQ(texel(two, 128, 10, 64)[1], 0);
-    EXPECT_EQ(texel(two, 128, 120, 64)[1], 200);
-    std::vector<uint8_t> three = targetTexels(3, &size);
-    ASSERT_EQ(size, 64);
-    EXPECT_EQ(texel(three, 64, 5, 5)[0], 200);
-    EXPECT_EQ(texel(three, 64, 60, 60)[1], 200);
+    EXPECT_EQ(targetTexel(2, 10, 64), (std::vector<uint8_t>{200, 0, 0, 255}));
+    EXPECT_EQ(targetTexel(2, 120, 64)[1], 200);
+    EXPECT_EQ(targetTexel(3, 5, 5)[0], 200);
+    EXPECT_EQ(targetTexel(3, 60, 60)[1], 200);
 
     // The capture: with no scene it leaves black in all three targets and in the frame, the
     // clear colour gone.
@@ -140,36 +121,32 @@ TEST(Glow, CaptureReducesTwiceAndCompositeAddsEachPictureTwice) {
     engine.glowEnabled = 1;
     engine_DrawFrame(0.0);
     for (int n = 1; n <= 3; ++n) {
-        std::vector<uint8_t> t = targetTexels(n, &size);
-        EXPECT_EQ(texel(t, size, size / 4, size / 2)[0], 0) << n;
-        EXPECT_EQ(texel(t, size, 3 * size / 4, size / 2)[1], 0) << n;
+        const int size = 256 >> (n - 1);
+        EXPECT_EQ(targetTexel(n, size / 4, size / 2)[0], 0) << n;
+        EXPECT_EQ(targetTexel(n, 3 * size / 4, size / 2)[1], 0) << n;
     }
     EXPECT_TRUE(testgl_Near(testgl_Read(400, 300), 0, 0, 0));
 
     // Composite: each target adds colour x alpha x (texel alpha x alpha), twice.
-    fillHalves(1, 256);
-    fillHalves(2, 128);
-    fillHalves(3, 64);
+    for (int n = 1; n <= 3; ++n) fillHalves(n, 256 >> (n - 1));
     setAlpha("1", "0.5");
     setAlpha("2", "0");
     setAlpha("3", "0");
     glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glext.activeTexture(GL_TEXTURE0_ARB);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    Begin2D();
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    GlowComposite(640, 480);
-    End2D();
-    EXPECT_TRUE(testgl_Near(testgl_Read(100, 240), 100, 0, 0, 3)); // 200 x 0.5 x 0.5, twice
-    EXPECT_TRUE(testgl_Near(testgl_Read(540, 240), 0, 100, 0, 3));
-    setAlpha("3", "1");
-    glClear(GL_COLOR_BUFFER_BIT);
-    Begin2D();
-    GlowComposite(640, 480);
-    End2D();
-    EXPECT_TRUE(testgl_Near(testgl_Read(100, 240), 255, 0, 0, 3)); // 100 + 2 x 200, saturated
+    for (auto [alpha3, red, green] : {std::tuple{"0", 100, 100}, {"1", 255, 255}}) {
+        setAlpha("3", alpha3);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glext.activeTexture(GL_TEXTURE0_ARB);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        Begin2D();
+        glEnable(GL_TEXTURE_2D);
+        glEnable(GL_BLEND);
+        GlowComposite(640, 480);
+        End2D();
+        // 200 x 0.5 x 0.5 twice; with target 3 at full weight 100 + 2 x 200, saturated.
+        EXPECT_TRUE(testgl_Near(testgl_Read(100, 240), red, 0, 0, 3)) << alpha3;
+        EXPECT_TRUE(testgl_Near(testgl_Read(540, 240), 0, green, 0, 3)) << alpha3;
+    }
     GLint depthFunction = 0;
     glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
     EXPECT_EQ(depthFunction, GL_ALWAYS);

@@ -1,6 +1,7 @@
 // Screen overlays drawn for real: clear colour, cinemascope bars, gradient and picture background.
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 #include "startup/console.h"
 #include "tests/runtime/engine_test_util.h"
@@ -17,30 +18,23 @@ TEST(Cinemascope, BarAndStripHeightsFollowTheWindowHeight) {
     std::string echo;
     console_SetCapture(&echo);
     engine.debugMode = 1;
-    engine.screenHeight = 600;
-    setCinemascope("1", "12\n");
-    EXPECT_EQ(engine.cinemascopeBar, 72);
-    EXPECT_EQ(engine.cinemascopeHeight, 456);
-    EXPECT_EQ(echo, "\n#Call glSetCinemascope 72 \n\r ");
-    setCinemascope("1", "13");
-    EXPECT_EQ(engine.cinemascopeBar, 78);
-    EXPECT_EQ(engine.cinemascopeHeight, 444);
-    engine.screenHeight = 480;
-    setCinemascope("1", "15");
-    EXPECT_EQ(engine.cinemascopeBar, 72);
-    EXPECT_EQ(engine.cinemascopeHeight, 336);
-    setCinemascope("1", "1");
-    EXPECT_EQ(engine.cinemascopeBar, 4);
-    EXPECT_EQ(engine.cinemascopeHeight, 472);
+    for (auto [height, percent, bar, strip] :
+         {std::tuple{600, "12\n", 72, 456}, {480, "15", 72, 336}, {480, "1", 4, 472}}) {
+        engine.screenHeight = height;
+        setCinemascope("1", percent);
+        EXPECT_EQ(engine.cinemascopeBar, bar) << percent;
+        EXPECT_EQ(engine.cinemascopeHeight, strip) << percent;
+    }
+    EXPECT_EQ(echo.rfind("\n#Call glSetCinemascope 72 \n\r \n#Call glSetCinemascope 72 \n\r ", 0), 0u) << echo;
+    // An absurd percentage cannot overflow; the bars then cover the window.
+    setCinemascope("1", "2000000000");
+    EXPECT_EQ(engine.cinemascopeBar, 480);
     // Switching off hides the bars, prints nothing and keeps the geometry.
     echo.clear();
     setCinemascope("0", "30");
     EXPECT_EQ(engine.cinemascopeEnabled, 0);
-    EXPECT_EQ(engine.cinemascopeBar, 4);
-    EXPECT_EQ(echo, "");
-    // An absurd percentage cannot overflow; the bars then cover the window.
-    setCinemascope("1", "2000000000");
     EXPECT_EQ(engine.cinemascopeBar, 480);
+    EXPECT_EQ(echo, "");
     console_SetCapture(nullptr);
 }
 

@@ -1,5 +1,5 @@
-// Texture slots drawn for real: TGA files of every type loaded by "@glloadtextureslot", drawn
-// as a quad and read back; texture state, mipmaps, resampling, refusals and slot lookups.
+// Texture slots drawn for real: TGA files of each pixel size loaded by "@glloadtextureslot",
+// drawn as a quad and read back; texture state, mipmaps, resampling, refusals and slot lookups.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <sys/stat.h>
 
 #include "runtime/engine_state.h"
@@ -43,10 +44,10 @@ void writeTga(const std::string &path, const TgaImage &img, int type, bool topFi
     ASSERT_TRUE(tgawrite_Save(path.c_str(), img.pixels.data(), img.width, img.height, img.components, o));
 }
 
-// The whole window covered by texture name, texture coordinates 0..1, current colour (r, g, b).
+// The whole window covered by texture name, texture coordinates 0..1, in white.
 // The quad is moved by half a pixel so that pixel (x, y) samples texture position
 // (x / WIN_W, y / WIN_H): a texel's centre then lies exactly on a pixel centre.
-void drawTexture(int name, float r = 1, float g = 1, float b = 1) {
+void drawTexture(int name) {
     glViewport(0, 0, WIN_W, WIN_H);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -60,7 +61,7 @@ void drawTexture(int name, float r = 1, float g = 1, float b = 1) {
     glActiveTexture(GL_TEXTURE0);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(name));
-    glColor4f(r, g, b, 1);
+    glColor4f(1, 1, 1, 1);
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0), glVertex2f(0.5f, 0.5f);
     glTexCoord2f(1, 0), glVertex2f(WIN_W + 0.5f, 0.5f);
@@ -114,38 +115,27 @@ class TextureSlots : public ::testing::Test {
 
 } // namespace
 
-TEST_F(TextureSlots, EveryTypeDrawsFromItsSlot) {
-    struct Case {
-        int type, components;
-    } cases[] = {{1, 3}, {1, 4}, {9, 3}, {9, 4}, {2, 3}, {2, 4}, {10, 3}, {10, 4}, {3, 1}, {11, 1}};
-    int slot = 0;
-    for (const Case &k : cases) {
-        for (int origin = 0; origin < 4; ++origin, ++slot) {
-            SCOPED_TRACE("type " + std::to_string(k.type) + " components " + std::to_string(k.components) +
-                         " origin " + std::to_string(origin));
-            TgaImage img = expect_Pattern(8, 4, k.components, static_cast<unsigned>(slot + 1));
-            std::string name = "pic" + std::to_string(slot) + ".tga";
-            writeTga(data(name.c_str()), img, k.type, origin & 1, origin & 2);
-            int target = slot % ENGINE_TEXTURE_SLOTS;
-            runLoad(name, std::to_string(target), "1");
-            EXPECT_EQ(engine.textureSlots[target].id, target);
-            EXPECT_STREQ(engine.textureSlots[target].name, name.c_str());
-            EXPECT_EQ(readLevel(target, 0, k.components), img.pixels);
-
-            drawTexture(target);
-            for (int ty = 0; ty < 4; ++ty)
-                for (int tx = 0; tx < 8; ++tx) {
-                    const uint8_t *t = &img.pixels[(ty * 8 + tx) * k.components];
-                    TestPixel p = testgl_Read(tx * 32 + 16, ty * 32 + 16);
-                    int r = t[0], g = k.components == 1 ? t[0] : t[1], b = k.components == 1 ? t[0] : t[2];
-                    ASSERT_TRUE(testgl_Near(p, r, g, b, 2))
-                        << "texel " << tx << "," << ty << " drew " << int(p.r) << " " << int(p.g) << " " << int(p.b)
-                        << " want " << r << " " << g << " " << b;
-                    if (k.components == 4) {
-                        ASSERT_NEAR(p.a, t[3], 2);
-                    }
+TEST_F(TextureSlots, EachPixelSizeDrawsFromItsSlot) {
+    // Grey, colour-mapped RGB, and run-length RGBA stored top first and right to left.
+    for (auto [type, components, topFirst, slot] : {std::tuple{11, 1, false, 0}, {1, 3, false, 7}, {10, 4, true, 19}}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        const TgaImage img = expect_Pattern(8, 4, components, unsigned(slot + 1));
+        const std::string name = "pic" + std::to_string(slot) + ".tga";
+        writeTga(data(name.c_str()), img, type, topFirst, topFirst);
+        runLoad(name, std::to_string(slot), "1");
+        EXPECT_EQ(engine.textureSlots[slot].id, slot);
+        EXPECT_EQ(readLevel(slot, 0, components), img.pixels);
+        drawTexture(slot);
+        for (int ty = 0; ty < 4; ++ty)
+            for (int tx = 0; tx < 8; ++tx) {
+                const uint8_t *t = &img.pixels[(ty * 8 + tx) * components];
+                const TestPixel p = testgl_Read(tx * 32 + 16, ty * 32 + 16);
+                ASSERT_TRUE(testgl_Near(p, t[0], t[components == 1 ? 0 : 1], t[components == 1 ? 0 : 2], 2))
+                    << "texel " << tx << "," << ty << " drew " << int(p.r) << " " << int(p.g) << " " << int(p.b);
+                if (components == 4) {
+                    ASSERT_NEAR(p.a, t[3], 2);
                 }
-        }
+            }
     }
     EXPECT_EQ(log(), ""); // nothing went wrong, so nothing was traced
 }
@@ -164,35 +154,26 @@ TEST_F(TextureSlots, LoadSetsTextureAndUnitStateAndRestoresAlignment) {
     EXPECT_EQ(value, 8);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
     EXPECT_EQ(value, 7);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
-    EXPECT_EQ(value, GL_REPEAT);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
-    EXPECT_EQ(value, GL_REPEAT);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);
-    EXPECT_EQ(value, GL_LINEAR);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
-    EXPECT_EQ(value, GL_LINEAR_MIPMAP_LINEAR);
+    int w = 0, h = 0;
+    readLevel(7, 0, 3, &w, &h);
+    EXPECT_EQ(w, 4); // enlarged to powers of two
+    EXPECT_EQ(h, 8);
+    for (auto [pname, expected] : {std::pair{GL_TEXTURE_WRAP_S, GL_REPEAT}, {GL_TEXTURE_WRAP_T, GL_REPEAT},
+                                   {GL_TEXTURE_MAG_FILTER, GL_LINEAR}, {GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR}}) {
+        glGetTexParameteriv(GL_TEXTURE_2D, GLenum(pname), &value);
+        EXPECT_EQ(value, expected) << pname;
+    }
     // Environment and generation modes land on the unit that was active (1), not on unit 0.
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
     EXPECT_EQ(value, GL_MODULATE);
-    glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &value);
-    EXPECT_EQ(value, GL_SPHERE_MAP);
-    glGetTexGeniv(GL_T, GL_TEXTURE_GEN_MODE, &value);
-    EXPECT_EQ(value, GL_SPHERE_MAP);
+    for (GLenum coordinate : {GL_S, GL_T}) {
+        glGetTexGeniv(coordinate, GL_TEXTURE_GEN_MODE, &value);
+        EXPECT_EQ(value, GL_SPHERE_MAP);
+    }
     glActiveTexture(GL_TEXTURE0);
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
     EXPECT_EQ(value, GL_REPLACE);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-
-    // A 3 x 5 picture is enlarged to 4 x 8 with the stated sampling.
-    TgaImage src = expect_Pattern(3, 5, 3);
-    int w = 0, h = 0;
-    std::vector<uint8_t> level0 = readLevel(7, 0, 3, &w, &h);
-    ASSERT_EQ(w, 4);
-    ASSERT_EQ(h, 8);
-    for (int j = 0; j < 8; ++j)
-        for (int i = 0; i < 4; ++i)
-            for (int k = 0; k < 3; ++k) ASSERT_EQ(level0[(j * 4 + i) * 3 + k], expect_Resampled(src, 4, 8, i, j, k));
 
     // A failed load still leaves the texture object with its parameters.
     EXPECT_FALSE(LoadTextureFile(data("missing.tga").c_str(), 8, 0));
@@ -215,12 +196,11 @@ TEST_F(TextureSlots, HundredBySixtyFileBecomesHundredTwentyEightBySixtyFourTextu
         for (int i = 0; i < 128; ++i)
             for (int k = 0; k < 4; ++k) mismatches += level0[(j * 128 + i) * 4 + k] != expect_Resampled(src, 128, 64, i, j, k);
     EXPECT_EQ(mismatches, 0);
-    // Only level 0 exists, and the minification filter wants mipmaps: OpenGL draws as if
-    // texturing were off, so the quad shows the current colour.
+    // The corners line up with the source's corners exactly.
+    EXPECT_EQ(level0[0], src.pixels[0]);
+    EXPECT_EQ(level0[(63 * 128 + 127) * 4], src.pixels[(59 * 100 + 99) * 4]);
     readLevel(2, 1, 4, &w, &h);
-    EXPECT_EQ(w, 0);
-    drawTexture(2, 0.5f, 0.25f, 1.0f);
-    EXPECT_TRUE(testgl_Near(testgl_Read(100, 60), 128, 64, 255, 2));
+    EXPECT_EQ(w, 0); // no mipmaps asked for, none made
 }
 
 TEST_F(TextureSlots, MipmapsByExtensionOrByHalving) {
@@ -236,132 +216,79 @@ TEST_F(TextureSlots, MipmapsByExtensionOrByHalving) {
     GLint generate = -1;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, &generate);
     EXPECT_EQ(generate, GL_FALSE); // switched on only for the upload
-    drawTexture(4);
-    for (int tx = 0; tx < 16; ++tx) {
-        const uint8_t *t = &img.pixels[(2 * 16 + tx) * 3];
-        EXPECT_TRUE(testgl_Near(testgl_Read(tx * 16 + 8, 2 * 32 + 16), t[0], t[1], t[2], 2)) << "texel " << tx;
-    }
 
-    // Without the extension every level is halved here; read each back and compare.
-    TgaImage rgba = expect_Pattern(8, 32, 4, 12);
+    // Without the extension every level is the one before halved (the rule tested by hand in
+    // tga_test): 4x16, 2x8, 1x4, 1x2, 1x1.
+    TgaImage level = expect_Pattern(8, 32, 4, 12);
     glBindTexture(GL_TEXTURE_2D, 5);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-    ASSERT_TRUE(texture_Upload(rgba, true, false));
+    ASSERT_TRUE(texture_Upload(level, true, false));
     GLint alignment = 0;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     EXPECT_EQ(alignment, 2);
-    std::vector<TgaImage> want = expect_MipLevels(rgba);
-    ASSERT_EQ(want.size(), 5u); // 4x16, 2x8, 1x4, 1x2, 1x1
-    for (size_t n = 0; n < want.size(); ++n) {
-        SCOPED_TRACE("level " + std::to_string(n + 1));
-        EXPECT_EQ(readLevel(5, static_cast<int>(n + 1), 4, &w, &h), want[n].pixels);
-        EXPECT_EQ(w, want[n].width);
-        EXPECT_EQ(h, want[n].height);
+    for (int n = 1; n <= 5; ++n) {
+        TgaImage half;
+        tga_HalveImage(level, &half);
+        EXPECT_EQ(readLevel(5, n, 4, &w, &h), half.pixels) << n;
+        EXPECT_EQ(w, half.width) << n;
+        EXPECT_EQ(h, half.height) << n;
+        level = half;
     }
+    EXPECT_EQ(level.width * level.height, 1);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(TextureSlots, HandlerNamesTheSlotEchoesAndTracesFailures) {
+TEST_F(TextureSlots, HandlerEchoesFindsTracesAndRefuses) {
     writeTga(data("logo.tga"), expect_Pattern(4, 4, 3), 2);
     engine.debugMode = 1;
     runLoad("logo.tga", "3", "1");
     EXPECT_EQ(console, "\n#call glLoadTextureSlot \"logo.tga\" 3\n\r");
-    EXPECT_EQ(engine.textureSlots[3].id, 3);
     EXPECT_STREQ(engine.textureSlots[3].name, "logo.tga");
-    EXPECT_EQ(texture_FindExact("logo.tga"), 3);
-    EXPECT_EQ(texture_FindExact("LOGO.TGA"), 0);
-    EXPECT_EQ(texture_FindNoCase("LOGO.TGA"), 3);
     EXPECT_EQ(log(), "");
+    // Exact lookups take the first match, case-blind ones the last; an empty name finds nothing.
+    text_CopyBounded(engine.textureSlots[9].name, "logo.tga");
+    text_CopyBounded(engine.textureSlots[12].name, "LOGO.TGA");
+    EXPECT_EQ(texture_FindExact("logo.tga"), 3);
+    EXPECT_EQ(texture_FindExact("logo"), 0);
+    EXPECT_EQ(texture_FindNoCase("Logo.tga"), 12);
+    EXPECT_EQ(texture_FindExact(""), 0);
+    EXPECT_EQ(texture_FindNoCase(""), 0);
+
+    // Refused slots change nothing (20 is render target 0's texture name); neither does a path
+    // that does not fit.
+    std::string expected = "- _Vortan_ \terror on glLoadTextureSlot : texture slot 20 out of range (0..19)\n"
+                           "- _Vortan_ \terror on glLoadTextureSlot : texture slot -1 out of range (0..19)\n";
+    runLoad("logo.tga", "20", "1");
+    runLoad("logo.tga", "-1", "1");
+    EXPECT_FALSE(glIsTexture(20));
+    const std::string dir = engine.resourceDir;
+    text_CopyBounded(engine.resourceDir, (std::string(ENGINE_PATH_SIZE - 4, 'd') + "/").c_str());
+    runLoad("logo.tga", "1", "1");
+    expected += "- _Vortan_ \terror on glLoadTextureSlot : path too long\n";
+    EXPECT_EQ(log(), expected);
+    EXPECT_STREQ(engine.textureSlots[1].name, "");
+    text_CopyBounded(engine.resourceDir, dir.c_str());
 
     // A missing file: traced with its path; the slot still answers to its name.
     engine.debugMode = 0;
     console.clear();
     runLoad("nothere.tga", "6", "1");
-    EXPECT_EQ(log(), "- _Vortan_ \terror on glLoadTextureSlot : " + data("nothere.tga") + "\n");
-    EXPECT_EQ(engine.textureSlots[6].id, 6);
+    expected += "- _Vortan_ \terror on glLoadTextureSlot : " + data("nothere.tga") + "\n";
+    EXPECT_EQ(log(), expected);
     EXPECT_EQ(texture_FindExact("nothere.tga"), 6);
     EXPECT_EQ(console, "");
 
     // A damaged file loaded over a good one: traced, and the earlier picture stays.
-    std::string good = testfs_ReadFile(data("logo.tga"));
+    const std::string good = testfs_ReadFile(data("logo.tga"));
     testfs_WriteFile(data("cut.tga"), good.substr(0, good.size() - 5));
     runLoad("cut.tga", "3", "1");
     EXPECT_NE(log().find("error on glLoadTextureSlot : " + data("cut.tga") + "\n"), std::string::npos);
-    EXPECT_STREQ(engine.textureSlots[3].name, "cut.tga");
-    int w = 0;
-    EXPECT_EQ(readLevel(3, 0, 3, &w), expect_Pattern(4, 4, 3).pixels);
+    EXPECT_EQ(readLevel(3, 0, 3), expect_Pattern(4, 4, 3).pixels);
 
     // A long name is kept whole, so the same name finds the slot again.
-    std::string longName(240, 'n');
-    longName += ".tga";
+    const std::string longName = std::string(240, 'n') + ".tga";
     writeTga(data(longName.c_str()), expect_Pattern(2, 2, 1), 3);
     runLoad(longName, "19", "0");
     EXPECT_EQ(texture_FindExact(longName.c_str()), 19);
     EXPECT_EQ(texture_FindExact(longName.substr(0, 15).c_str()), 0);
 }
-
-TEST_F(TextureSlots, RefusedLoadsChangeNothing) {
-    writeTga(data("x.tga"), expect_Pattern(2, 2, 3), 2);
-    engine.debugMode = 1;
-    runLoad("x.tga", "20", "1");
-    runLoad("x.tga", "-1", "1");
-    std::string expected = "- _Vortan_ \terror on glLoadTextureSlot : texture slot 20 out of range (0..19)\n"
-                           "- _Vortan_ \terror on glLoadTextureSlot : texture slot -1 out of range (0..19)\n";
-    EXPECT_EQ(log(), expected);
-    EXPECT_FALSE(glIsTexture(20)); // render target 0's texture name was not touched
-
-    // A path that does not fit is refused whole, not cut.
-    std::string dir(ENGINE_PATH_SIZE - 4, 'd');
-    text_CopyBounded(engine.resourceDir, (dir + "/").c_str());
-    runLoad("x.tga", "1", "1");
-    expected += "- _Vortan_ \terror on glLoadTextureSlot : path too long\n";
-    EXPECT_EQ(log(), expected);
-    EXPECT_EQ(console, "");
-    for (const TextureSlot &s : engine.textureSlots) {
-        EXPECT_EQ(s.id, 0);
-        EXPECT_STREQ(s.name, "");
-    }
-}
-
-TEST_F(TextureSlots, LookupsByExactNameAndWithoutCase) {
-    text_CopyBounded(engine.textureSlots[2].name, "Sky.tga");
-    text_CopyBounded(engine.textureSlots[5].name, "sky.tga");
-    text_CopyBounded(engine.textureSlots[9].name, "Sky.tga");
-    text_CopyBounded(engine.textureSlots[12].name, "SKY.TGA");
-    EXPECT_EQ(texture_FindExact("Sky.tga"), 2);   // first exact match
-    EXPECT_EQ(texture_FindExact("sky.tga"), 5);
-    EXPECT_EQ(texture_FindExact("sky"), 0);
-    EXPECT_EQ(texture_FindNoCase("sky.TGA"), 12); // last match whatever the case
-    EXPECT_EQ(texture_FindNoCase("ground.tga"), 0);
-    // An empty name names no file: it does not pick a slot that was never loaded.
-    EXPECT_EQ(texture_FindExact(""), 0);
-    EXPECT_EQ(texture_FindNoCase(""), 0);
-}
-
-#ifdef TEXGEN_EXE
-TEST_F(TextureSlots, GeneratedShowTexturesLoad) {
-    std::string command = std::string(TEXGEN_EXE) + " '" + cwd.path + "/datas' > /dev/null";
-    ASSERT_EQ(system(command.c_str()), 0);
-    struct Texture {
-        const char *name;
-        int edge, components;
-    } textures[] = {{"glow.tga", 256, 4}, {"emblem.tga", 512, 4}, {"plasma.tga", 512, 3}, {"checker.tga", 256, 3},
-                    {"envmap.tga", 256, 3}};
-    int slot = 10;
-    for (const Texture &t : textures) {
-        SCOPED_TRACE(t.name);
-        runLoad(t.name, std::to_string(slot), "1");
-        int w = 0, h = 0;
-        std::vector<uint8_t> level0 = readLevel(slot, 0, t.components, &w, &h);
-        EXPECT_EQ(w, t.edge);
-        EXPECT_EQ(h, t.edge);
-        if (t.components == 4) {
-            // Sprites fade to nothing at their corners and are opaque or nearly so in the middle.
-            EXPECT_EQ(level0[3], 0);
-            EXPECT_GT(level0[((t.edge / 2) * t.edge + t.edge / 2) * 4 + 3], 200);
-        }
-        ++slot;
-    }
-    EXPECT_EQ(log(), "");
-}
-#endif

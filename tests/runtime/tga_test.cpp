@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "runtime/texture.h"
 #include "tests/runtime/tga_expect.h"
@@ -26,6 +27,15 @@ bool decode(const std::vector<uint8_t> &bytes, TgaImage *out, std::string *why =
     bool ok = tga_Decode(bytes.data(), bytes.size(), out, &reason);
     if (why) *why = reason ? reason : "";
     return ok;
+}
+
+TgaImage picture(int w, int h, int c, std::vector<uint8_t> pixels) {
+    TgaImage img;
+    img.width = w;
+    img.height = h;
+    img.components = c;
+    img.pixels = std::move(pixels);
+    return img;
 }
 
 // A picture of few colours, so it fits a colour map.
@@ -127,11 +137,8 @@ TEST(TgaDecode, BrokenFilesFailCleanly) {
         EXPECT_EQ(out.pixels, keep.pixels);
     };
     fails(header(0, 2, 0, 0, 4, 4, 16, 0), "unsupported bits per pixel");
-    fails(header(0, 2, 0, 0, 4, 4, 8, 0), "bits per pixel do not suit the image type");
     fails(header(0, 3, 0, 0, 4, 4, 24, 0), "bits per pixel do not suit the image type");
     fails(header(1, 1, 16, 24, 4, 4, 32, 0), "bits per pixel do not suit the image type");
-    fails(header(0, 0, 0, 0, 4, 4, 24, 0), "unsupported image type");
-    fails(header(0, 32, 0, 0, 4, 4, 24, 0), "unsupported image type");
     fails(header(0, 12, 0, 0, 4, 4, 24, 0), "unsupported image type");
     fails(header(2, 2, 0, 0, 4, 4, 24, 0), "unsupported colour map type");
     fails(header(0, 1, 0, 0, 4, 4, 8, 0), "colour-mapped image without a colour map");
@@ -139,148 +146,55 @@ TEST(TgaDecode, BrokenFilesFailCleanly) {
     fails(header(1, 1, 257, 24, 4, 4, 8, 0), "unsupported colour map length");
     fails(header(1, 1, 0, 24, 4, 4, 8, 0), "unsupported colour map length");
     fails(header(0, 2, 0, 0, 0, 4, 24, 0), "empty image");
-    fails(header(0, 2, 0, 0, 65535, 65535, 24, 0), "image too large");
     fails(header(0, 10, 0, 0, 16385, 1, 24, 0), "image too large");
-    fails(header(0, 10, 0, 0, 16384, 16384, 24, 0), "image too large");
+    fails(header(0, 2, 0, 0, 65535, 65535, 24, 0), "image too large");
     // Headers a few kilobytes cannot honour: refused before the pixel buffer is allocated.
     fails(header(0, 2, 0, 0, 8192, 8192, 32, 0), "truncated pixel data");
-    fails(header(0, 10, 0, 0, 8192, 8192, 32, 0), "truncated run-length data");
     fails(header(0, 11, 0, 0, 4096, 4096, 8, 0), "truncated run-length data");
 
-    // Map indices past the map, raw and in a run.
-    std::vector<uint8_t> f = header(1, 1, 2, 24, 2, 1, 8, 0);
-    const uint8_t rawBad[] = {1, 2, 3, 4, 5, 6, 1, 2};
-    f.insert(f.end(), rawBad, rawBad + sizeof rawBad);
-    EXPECT_FALSE(decode(f, &out, &why));
-    EXPECT_EQ(why, "colour map index outside the map");
-    f = header(1, 9, 2, 24, 2, 1, 8, 0);
-    f[3] = 1; // first entry 1: index 0 lies below the map
-    const uint8_t rleBad[] = {1, 2, 3, 4, 5, 6, 0x81, 0};
-    f.insert(f.end(), rleBad, rleBad + sizeof rleBad);
-    EXPECT_FALSE(decode(f, &out, &why));
-    EXPECT_EQ(why, "colour map index outside the map");
+    // Map indices past the map, raw and in a run (first entry 1: index 0 lies below the map).
+    for (auto [type, first, last] : {std::tuple{1, 0, 2}, {9, 1, 0x81}}) {
+        std::vector<uint8_t> f = header(1, type, 2, 24, 2, 1, 8, 0);
+        f[3] = uint8_t(first);
+        const uint8_t rest[] = {1, 2, 3, 4, 5, 6, uint8_t(last), 0};
+        f.insert(f.end(), rest, rest + sizeof rest);
+        EXPECT_FALSE(decode(f, &out, &why)) << type;
+        EXPECT_EQ(why, "colour map index outside the map");
+    }
     EXPECT_EQ(out.pixels, keep.pixels);
 }
 
-TEST(TgaDecode, CorruptedBytesNeverBreakTheReader) {
-    // Deterministic mutations of valid files: whatever decodes must be a whole picture.
-    TgaImage rgba = expect_Pattern(13, 5, 4), mapped = paletteImage(13, 5, 3);
-    std::vector<std::vector<uint8_t>> seeds = {encode(rgba, 10, false, false), encode(mapped, 9, true, true),
-                                                encode(expect_Pattern(6, 6, 1), 11, false, false)};
-    unsigned s = 12345;
-    int decoded = 0;
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<uint8_t> f = seeds[round % seeds.size()];
-        for (int m = 0; m < 1 + round % 4; ++m) {
-            s = s * 1664525u + 1013904223u;
-            f[(s >> 8) % f.size()] = static_cast<uint8_t>(s >> 24);
-        }
-        if (round % 5 == 0) f.resize((s >> 4) % f.size());
-        TgaImage out;
-        if (decode(f, &out)) {
-            ++decoded;
-            ASSERT_EQ(out.pixels.size(), static_cast<size_t>(out.width) * out.height * out.components);
-            ASSERT_TRUE(out.components == 1 || out.components == 3 || out.components == 4);
-            TgaImage big = out;
-            ASSERT_TRUE(tga_ResampleToPowerOfTwo(&big));
-            ASSERT_EQ(big.pixels.size(), static_cast<size_t>(big.width) * big.height * big.components);
-        }
-    }
-    EXPECT_GT(decoded, 100); // the mutations left many files whole enough to read
-}
-
-TEST(TgaResample, HundredBySixtyBecomesHundredTwentyEightBySixtyFour) {
-    TgaImage src = expect_Pattern(100, 60, 3, 99), img = src;
+TEST(TgaResample, HandWorkedResamplingAndHalving) {
+    // 3 wide becomes 4: samples at 0, 2/3, 4/3, 2 of {0, 90, 255}.
+    TgaImage img = picture(3, 1, 1, {0, 90, 255});
     ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
-    ASSERT_EQ(img.width, 128);
-    ASSERT_EQ(img.height, 64);
-    ASSERT_EQ(img.components, 3);
-    ASSERT_EQ(img.pixels.size(), 128u * 64u * 3u);
-    int mismatches = 0;
-    for (int j = 0; j < 64; ++j)
-        for (int i = 0; i < 128; ++i)
-            for (int k = 0; k < 3; ++k)
-                if (img.pixels[(j * 128 + i) * 3 + k] != expect_Resampled(src, 128, 64, i, j, k)) ++mismatches;
-    EXPECT_EQ(mismatches, 0);
-    // The four corners line up with the source's corners exactly.
-    for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(img.pixels[k], src.pixels[k]);
-        EXPECT_EQ(img.pixels[127 * 3 + k], src.pixels[99 * 3 + k]);
-        EXPECT_EQ(img.pixels[(63 * 128) * 3 + k], src.pixels[(59 * 100) * 3 + k]);
-        EXPECT_EQ(img.pixels[(63 * 128 + 127) * 3 + k], src.pixels[(59 * 100 + 99) * 3 + k]);
-    }
-}
+    EXPECT_EQ(img.width, 4);
+    EXPECT_EQ(img.height, 1);
+    EXPECT_EQ(img.pixels, (std::vector<uint8_t>{0, 60, 145, 255}));
+    // 5 high becomes 8: positions j * 4 / 7 (never exactly half way), rounded to nearest.
+    img = picture(1, 5, 1, {0, 100, 0, 100, 1});
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
+    EXPECT_EQ(img.height, 8);
+    EXPECT_EQ(img.pixels, (std::vector<uint8_t>{0, 57, 86, 29, 29, 86, 58, 1}));
+    // A power-of-two edge is only copied through; a power-of-two picture stays as it is.
+    img = picture(2, 3, 1, {0, 255, 90, 90, 255, 0});
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
+    EXPECT_EQ(img.width, 2);
+    EXPECT_EQ(img.pixels, (std::vector<uint8_t>{0, 255, 60, 145, 145, 60, 255, 0}));
+    const TgaImage square = expect_Pattern(16, 8, 4);
+    img = square;
+    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
+    EXPECT_EQ(img.pixels, square.pixels);
 
-TEST(TgaResample, WorkedValuesAndUntouchedDimensions) {
-    // 3 wide becomes 4: samples at 0, 2/3, 4/3, 2 of {0, 90, 255}: 0, 60, 145, 255.
-    TgaImage row;
-    row.width = 3;
-    row.height = 1;
-    row.components = 1;
-    row.pixels = {0, 90, 255};
-    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&row));
-    EXPECT_EQ(row.width, 4);
-    EXPECT_EQ(row.height, 1);
-    EXPECT_EQ(row.pixels, (std::vector<uint8_t>{0, 60, 145, 255}));
-
-    // 5 high becomes 8: positions j * 4 / 7 of {0, 100, 0, 100, 1}. (W' - 1 is odd, so no value
-    // ever lies exactly half way.)
-    TgaImage column;
-    column.width = 1;
-    column.height = 5;
-    column.components = 1;
-    column.pixels = {0, 100, 0, 100, 1};
-    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&column));
-    EXPECT_EQ(column.width, 1);
-    EXPECT_EQ(column.height, 8);
-    EXPECT_EQ(column.pixels, (std::vector<uint8_t>{0, 57, 86, 29, 29, 86, 58, 1}));
-
-    // A power-of-two picture stays as it is; one power-of-two edge is only copied through.
-    TgaImage square = expect_Pattern(16, 8, 4), same = square;
-    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&same));
-    EXPECT_EQ(same.pixels, square.pixels);
-    TgaImage wide = expect_Pattern(16, 3, 4), src = wide;
-    ASSERT_TRUE(tga_ResampleToPowerOfTwo(&wide));
-    ASSERT_EQ(wide.width, 16);
-    ASSERT_EQ(wide.height, 4);
-    for (int i = 0; i < 16; ++i)
-        for (int j = 0; j < 4; ++j)
-            for (int k = 0; k < 4; ++k) ASSERT_EQ(wide.pixels[(j * 16 + i) * 4 + k], expect_Resampled(src, 16, 4, i, j, k));
-}
-
-TEST(TgaHalve, BlocksAndPairsRoundAsStated) {
-    TgaImage img;
-    img.width = 4;
-    img.height = 2;
-    img.components = 1;
-    img.pixels = {1, 2, 10, 10, 0, 0, 11, 10}; // blocks sum 3 and 41
-    TgaImage half;
-    tga_HalveImage(img, &half);
+    // Halving: 2 x 2 blocks (sums 3 and 41) round as (sum + 2) / 4, pairs as (sum + 1) / 2.
+    TgaImage half, quarter;
+    tga_HalveImage(picture(4, 2, 1, {1, 2, 10, 10, 0, 0, 11, 10}), &half);
     EXPECT_EQ(half.width, 2);
     EXPECT_EQ(half.height, 1);
-    EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 10})); // (3+2)/4, (41+2)/4
-    TgaImage quarter;
+    EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 10}));
     tga_HalveImage(half, &quarter);
-    EXPECT_EQ(quarter.pixels, (std::vector<uint8_t>{6})); // (11+1)/2
-    TgaImage tall;
-    tall.width = 1;
-    tall.height = 2;
-    tall.components = 3;
-    tall.pixels = {0, 255, 5, 1, 255, 6};
-    tga_HalveImage(tall, &half);
+    EXPECT_EQ(quarter.pixels, (std::vector<uint8_t>{6}));
+    tga_HalveImage(picture(1, 2, 3, {0, 255, 5, 1, 255, 6}), &half);
     EXPECT_EQ(half.height, 1);
     EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 255, 6}));
-
-    TgaImage big = expect_Pattern(32, 8, 4, 5);
-    std::vector<TgaImage> want = expect_MipLevels(big);
-    TgaImage level = big;
-    for (const TgaImage &w : want) {
-        tga_HalveImage(level, &half);
-        ASSERT_EQ(half.width, w.width);
-        ASSERT_EQ(half.height, w.height);
-        ASSERT_EQ(half.pixels, w.pixels);
-        level = half;
-    }
-    EXPECT_EQ(level.width, 1);
-    EXPECT_EQ(level.height, 1);
 }

@@ -1,0 +1,86 @@
+// Running the built vortan executable in a folder of its own, and reading back what it left:
+// captured PNG frames, standard output and error, the trace log, the exit status.
+#pragma once
+#include <png.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+struct VortanRun {
+    int status = -100;
+    std::string out, err, log;
+};
+
+inline std::string vrun_Quoted(const std::string &text) { return "'" + text + "'"; }
+
+// A fresh folder holding datas/opal.qlo = script.
+inline std::string vrun_MakeShow(const char *tag, const std::string &script) {
+    const std::string dir = testfs_MakeTempDir(tag);
+    std::system(("mkdir -p " + vrun_Quoted(dir) + "/datas").c_str());
+    testfs_WriteFile(dir + "/datas/opal.qlo", script);
+    return dir;
+}
+
+// Runs vortan in folder with arguments; prefix goes before the command (environment settings).
+// Xvfb now and then refuses a connection made right after the last one closed; such a run stops
+// at once with its GL start-up notice, and a second try gets through.
+inline VortanRun vrun_Run(const std::string &folder, const std::string &arguments, const std::string &prefix = "") {
+    const std::string command =
+        "cd " + vrun_Quoted(folder) + " && " + prefix + " " VORTAN_EXE " " + arguments + " >out.txt 2>err.txt";
+    VortanRun run;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? int(static_cast<signed char>(WEXITSTATUS(raw))) : -100;
+        run.err = testfs_ReadFile(folder + "/err.txt");
+        if (run.status != -1 || run.err.find("Error in GL init !") == std::string::npos) break;
+    }
+    run.out = testfs_ReadFile(folder + "/out.txt");
+    run.log = testfs_ReadFile(folder + "/_vor_.log");
+    return run;
+}
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb; // top row first
+    const uint8_t *at(int x, int rowFromTop) const { return &rgb[(size_t(rowFromTop) * size_t(width) + size_t(x)) * 3]; }
+};
+
+// Reads a captured frame; false unless it is 8-bit RGB, as the capture promises.
+inline bool vrun_ReadPng(const std::string &path, Picture *picture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    if (image.format != PNG_FORMAT_RGB) {
+        png_image_free(&image);
+        return false;
+    }
+    picture->width = int(image.width);
+    picture->height = int(image.height);
+    picture->rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr) != 0;
+}
+
+inline std::string vrun_Frame(const std::string &dir, int k) {
+    char name[32];
+    snprintf(name, sizeof name, "/frame-%05d.png", k);
+    return dir + name;
+}
+
+inline bool vrun_Exists(const std::string &path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+inline int vrun_CountFrames(const std::string &dir) {
+    int n = 0;
+    while (vrun_Exists(vrun_Frame(dir, n))) ++n;
+    return n;
+}
+
+inline bool vrun_HaveDisplay() { return getenv("DISPLAY") != nullptr; }
