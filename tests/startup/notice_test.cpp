@@ -9,14 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 struct Seen {
     bool modal = false;
-    std::string caption;
+    std::string caption, labels;
     std::vector<std::string> buttons;
-    std::vector<std::string> labels;
 };
 
 void collect(Fl_Group *group, Seen &seen, Fl_Button *&ok) {
@@ -27,7 +27,7 @@ void collect(Fl_Group *group, Seen &seen, Fl_Button *&ok) {
             seen.buttons.push_back(button->label() ? button->label() : "");
             ok = button;
         } else if (child->label()) {
-            seen.labels.push_back(child->label());
+            seen.labels += std::string(child->label()) + "\n";
         }
         if (Fl_Group *inner = child->as_group()) collect(inner, seen, ok);
     }
@@ -54,38 +54,28 @@ void giveUp(void *) {
     if (Fl::modal()) Fl::modal()->hide();
 }
 
-bool contains(const std::vector<std::string> &texts, const std::string &text) {
-    for (const std::string &t : texts)
-        if (t.find(text) != std::string::npos) return true;
-    return false;
+Seen seenIn(void (*show)()) {
+    Seen seen;
+    Fl::add_timeout(0.05, inspect, &seen);
+    Fl::add_timeout(20.0, giveUp);
+    show();
+    Fl::remove_timeout(giveUp);
+    return seen;
 }
 } // namespace
 
-TEST(Notices, FatalStartupNoticeIsModalWithOneOkAndOnStandardError) {
+TEST(Notices, ModalWithItsCaptionTextAndOneOk) {
     if (!getenv("DISPLAY") || !startup_OpenDisplay()) GTEST_SKIP() << "no display";
-    Seen seen;
-    Fl::add_timeout(0.05, inspect, &seen);
-    Fl::add_timeout(20.0, giveUp);
     testing::internal::CaptureStderr();
-    startup_Notice("No multi-texturing support !", "_Vortan_");
-    const std::string err = testing::internal::GetCapturedStderr();
-    Fl::remove_timeout(giveUp);
-    EXPECT_EQ(err, "_Vortan_: No multi-texturing support !\n");
-    EXPECT_TRUE(seen.modal);
-    EXPECT_EQ(seen.caption, "_Vortan_");
-    EXPECT_EQ(seen.buttons, std::vector<std::string>{"OK"});
-    EXPECT_TRUE(contains(seen.labels, "No multi-texturing support !"));
-}
-
-TEST(Notices, PictureBoxAbout) {
-    if (!getenv("DISPLAY") || !startup_OpenDisplay()) GTEST_SKIP() << "no display";
-    Seen seen;
-    Fl::add_timeout(0.05, inspect, &seen);
-    Fl::add_timeout(20.0, giveUp);
-    PictureBox_About();
-    Fl::remove_timeout(giveUp);
-    EXPECT_TRUE(seen.modal);
-    EXPECT_EQ(seen.caption, "Version");
-    EXPECT_EQ(seen.buttons, std::vector<std::string>{"OK"});
-    EXPECT_TRUE(contains(seen.labels, "PictureBox Library Version 1.00"));
+    const Seen fatal = seenIn([] { startup_Notice("No multi-texturing support !", "_Vortan_"); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "_Vortan_: No multi-texturing support !\n");
+    const Seen about = seenIn(PictureBox_About);
+    const std::tuple<const Seen &, const char *, const char *> cases[] = {
+        {fatal, "_Vortan_", "No multi-texturing support !"}, {about, "Version", "PictureBox Library Version 1.00"}};
+    for (const auto &[seen, caption, text] : cases) {
+        EXPECT_TRUE(seen.modal) << caption;
+        EXPECT_EQ(seen.caption, caption);
+        EXPECT_EQ(seen.buttons, std::vector<std::string>{"OK"});
+        EXPECT_NE(seen.labels.find(text), std::string::npos) << seen.labels;
+    }
 }
