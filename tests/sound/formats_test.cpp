@@ -165,20 +165,10 @@ TEST_F(SoundTest, TrackerModulesPlayLoopAndReportTheirOrders) {
     }
 }
 
-TEST_F(SoundTest, DamagedWavFailsCleanlyOrPlaysWhatIsThere) {
+TEST_F(SoundTest, CutWavPlaysWhatIsThere) {
     std::vector<int16_t> source = soundtest_Signal(1000);
     std::string wav = musicgen_WavBytes(source.data(), 1000, 2, RATE, {{900, "past the cut"}, {100, "kept"}});
-    // Header cut short, nothing at all, and noise: no decoder takes them.
-    std::string noise;
-    for (uint32_t i = 0, state = 99; i < 4096; ++i) noise.push_back(char((state = state * 1664525u + 1013904223u) >> 24));
-    for (const std::string &bytes : {wav.substr(0, 30), std::string(), noise}) {
-        fresh();
-        musicgen_WriteFile("bad.wav", bytes);
-        soundtest_Init("bad.wav", "48000");
-        EXPECT_EQ(console, "Error!\nFile bad.wav Not Decoded\n") << bytes.size() << " bytes";
-    }
     // Data cut at frame 600 (the cue chunks go with it): the 600 frames there play and loop.
-    fresh();
     musicgen_WriteFile("cut.wav", wav.substr(0, 44 + 600 * 4));
     CaptureRun run = soundtest_Play("cut.wav", "48000", 480.0, 13, 0, console);
     ASSERT_EQ(run.samples.size(), size_t(2 * 1300));

@@ -11,87 +11,72 @@
 namespace {
 constexpr int RATE = 44100;
 
-TEST_F(SoundTest, PlaysSampleIdenticalFromItsFrameAndLoopsFromTheFirstSample) {
-    const size_t length = 1000;
-    std::vector<int16_t> source = soundtest_Signal(length);
-    soundtest_WriteWav("tone.wav", source, RATE);
-    // 50 frames per second: 882 samples a frame; the music starts with frame 3.
-    CaptureRun run = soundtest_Play("tone.wav", "44100", 50.0, 10, 3, console);
+// From the frame whose line plays it, sample-identical at volume 255 and starting again at the
+// first sample; sync names in file order once per pass, and the end once per pass, at their frames.
+TEST_F(SoundTest, PlaysSampleIdenticalLoopsAndCallsBackInFileOrderAtTheirFrames) {
+    std::vector<int16_t> source = soundtest_Signal(1000);
+    // Cues written out of order; ties keep their cue order.
+    soundtest_WriteWav("cues.wav", source, RATE, {{700, "third"}, {0, "first"}, {300, "second"}, {300, "second too"}});
+    // 441 frames per second: 100 samples a frame; the music starts with frame 3, output sample 300.
+    CaptureRun run = soundtest_Play("cues.wav", "44100", 441.0, 25, 3, console);
     ASSERT_EQ(run.rate, RATE);
-    ASSERT_EQ(run.samples.size(), size_t(2 * 8820));
-    const size_t start = 3 * 882;
-    for (size_t i = 0; i < 2 * start; ++i) ASSERT_EQ(run.samples[i], 0) << "before the play, sample " << i;
-    for (size_t i = 2 * start; i < run.samples.size(); ++i) // every pass starts again at the first frame
-        ASSERT_EQ(run.samples[i], source[(i - 2 * start) % source.size()]) << "sample " << i;
-    EXPECT_EQ(console, "\n_.________ Opening Stream\n\n_.________ Playing soundStream\n"
-                       "\nSTREAM ENDED!!\n\nSTREAM ENDED!!\n\nSTREAM ENDED!!\n\nSTREAM ENDED!!\n"
-                       "\nSTREAM ENDED!!\n\nSTREAM ENDED!!\n");
-}
-
-TEST_F(SoundTest, SyncNamesInFileOrderOncePerPassAtTheirFrames) {
-    // Cues written out of order; ties keep their cue order. 441 fps: 100 samples a frame.
-    soundtest_WriteWav("cues.wav", soundtest_Signal(1000), RATE,
-                       {{700, "third"}, {0, "first"}, {300, "second"}, {300, "second too"}});
-    CaptureRun run = soundtest_Play("cues.wav", "44100", 441.0, 25, 0, console);
-    std::vector<std::string> expected = {"first", "second", "second too", "third", "END",
-                                         "first", "second", "second too", "third", "END",
-                                         "first", "second", "second too"};
+    ASSERT_EQ(run.samples.size(), size_t(2 * 2500));
+    for (size_t i = 0; i < run.samples.size(); ++i)
+        ASSERT_EQ(run.samples[i], i < 600 ? 0 : source[(i - 600) % source.size()]) << "sample " << i;
+    EXPECT_EQ(console.rfind("\n_.________ Opening Stream\n\n_.________ Playing soundStream\n", 0), 0u);
+    const std::vector<std::string> pass = {"first", "second", "second too", "third", "END"};
+    std::vector<std::string> expected = pass;
+    expected.insert(expected.end(), pass.begin(), pass.end());
+    expected.push_back("first");
     EXPECT_EQ(soundtest_Events(console), expected);
-    // "third" at file frame 700 of the second pass is output sample 1700: frame 17.
-    size_t secondThird = console.find("\"third\"", console.find("\"third\"") + 1);
-    EXPECT_GT(secondThird, run.after[16]);
-    EXPECT_LT(secondThird, run.after[17]);
-    // The first end comes with output sample 1000, the first of frame 10.
-    size_t firstEnd = console.find("STREAM ENDED!!");
-    EXPECT_GT(firstEnd, run.after[9]);
-    EXPECT_LT(firstEnd, run.after[10]);
-}
-
-TEST_F(SoundTest, FrequencyMessageFor0EmptyAndLettersNotFor22050) {
-    soundtest_WriteWav("tone.wav", soundtest_Signal(100), RATE);
-    const std::string defaulted = "frequency not found, defaulting to 44100\n", opened = "\n_.________ Opening Stream\n";
-    const struct {
-        const char *text;
-        int rate;
-        std::string console;
-    } cases[] = {{"0", 44100, defaulted + opened}, {"", 44100, defaulted + opened}, {"abc", 44100, defaulted + opened},
-                 {"22050", 22050, opened},           {" 48000x", 48000, opened}};
-    for (const auto &c : cases) {
-        fresh();
-        soundtest_Init("tone.wav", c.text);
-        EXPECT_EQ(console, c.console) << "rate text '" << c.text << "'";
-        EXPECT_EQ(sound_MixingRate(), c.rate) << "rate text '" << c.text << "'";
-    }
+    // The first end comes with output sample 1300, the first of frame 13; "third" of the second
+    // pass at output sample 2000, the first of frame 20.
+    size_t firstEnd = console.find("STREAM ENDED!!"), secondThird = console.find("\"third\"", console.find("\"third\"") + 1);
+    EXPECT_TRUE(firstEnd > run.after[12] && firstEnd < run.after[13]) << firstEnd;
+    EXPECT_TRUE(secondThird > run.after[19] && secondThird < run.after[20]) << secondThird;
 }
 
 // "@initsound" then "@playsound" (file null: "@playsound" alone), each from a fresh start: the
-// console and the trace log afterwards. Nothing is mixed, so no sync or end line comes between.
+// console, the trace log and the mixing rate afterwards. Nothing is mixed, so no sync or end line
+// comes between.
 TEST_F(SoundTest, HandlerLinesOfEveryOutcome) {
     const std::string longDir = "a_resource_directory_whose_name_is_long_on_purpose/";
     ASSERT_EQ(0, system(("mkdir -p " + longDir + " datas").c_str()));
     for (const std::string &path : {longDir + "music_with_a_long_name.wav", std::string("datas/track.wav"), std::string("track.wav")})
         soundtest_WriteWav(path, soundtest_Signal(64), RATE);
-    musicgen_WriteFile("bad.wav", "this is not music at all, only a sentence in a file");
+    std::string noise, wav = testfs_ReadFile("track.wav");
+    for (uint32_t i = 0, state = 99; i < 4096; ++i) noise.push_back(char((state = state * 1664525u + 1013904223u) >> 24));
+    musicgen_WriteFile("sentence.wav", "this is not music at all, only a sentence in a file");
+    musicgen_WriteFile("noise.wav", noise);
+    musicgen_WriteFile("empty.wav", "");
+    musicgen_WriteFile("header.wav", wav.substr(0, 30));
     const std::string hugeDir(ENGINE_PATH_SIZE - 8, 'd'), played = "\n_.________ Opening Stream\n\n_.________ Playing soundStream\n";
-    const std::string fileError = "- _Vortan_ \terror on soundStream_Init : file error\n", playError = "- _Vortan_ \terror on soundStream_Play\n";
+    const std::string defaulted = "frequency not found, defaulting to 44100\n", playError = "- _Vortan_ \terror on soundStream_Play\n";
+    const std::string fileError = "- _Vortan_ \terror on soundStream_Init : file error\n" + playError;
+    const std::string decodeError = "- _Vortan_ \terror on soundStream_Init : decode error\n" + playError;
     const struct {
         std::string dir;
         const char *file, *rate;
+        int mixingRate;
         std::string console, trace;
     } cases[] = {
-        {longDir, "music_with_a_long_name.wav", "44100", played, ""}, // the path is not cut at 49
-        {"datas/", "track.wav", "44100", played, ""},
-        {"", "track.wav", "44100", played, ""},
-        {"datas/", "nothing.mp3", "letters", "frequency not found, defaulting to 44100\nError!\nFile datas/nothing.mp3 Not Found\n",
-         fileError + playError},
-        {hugeDir, "track.wav", "44100", "Error!\nFile track.wav Not Found\n",
-         "- _Vortan_ \terror on soundStream_Init : path too long\n" + fileError + playError},
-        {"", "missing.wav", "-5", "Error in init\n", "- _Vortan_ \terror on soundStream_Init : init error\n" + playError},
-        {"", "bad.wav", "44100", "Error!\nFile bad.wav Not Decoded\n", "- _Vortan_ \terror on soundStream_Init : decode error\n" + playError},
-        {"", nullptr, "", "", playError},
+        {longDir, "music_with_a_long_name.wav", "44100", 44100, played, ""}, // the path is not cut at 49
+        {"datas/", "track.wav", "22050", 22050, played, ""},
+        {"", "track.wav", " 48000x", 48000, played, ""},
+        {"", "track.wav", "0", 44100, defaulted + played, ""},
+        {"", "track.wav", "", 44100, defaulted + played, ""},
+        {"datas/", "nothing.mp3", "letters", 44100, defaulted + "Error!\nFile datas/nothing.mp3 Not Found\n", fileError},
+        {hugeDir, "track.wav", "44100", 44100, "Error!\nFile track.wav Not Found\n",
+         "- _Vortan_ \terror on soundStream_Init : path too long\n" + fileError},
+        {"", "missing.wav", "-5", 0, "Error in init\n", "- _Vortan_ \terror on soundStream_Init : init error\n" + playError},
+        {"", "sentence.wav", "44100", 44100, "Error!\nFile sentence.wav Not Decoded\n", decodeError},
+        {"", "noise.wav", "44100", 44100, "Error!\nFile noise.wav Not Decoded\n", decodeError},
+        {"", "empty.wav", "44100", 44100, "Error!\nFile empty.wav Not Decoded\n", decodeError},
+        {"", "header.wav", "44100", 44100, "Error!\nFile header.wav Not Decoded\n", decodeError},
+        {"", nullptr, "", 0, "", playError},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.file ? c.file : "@playsound alone") + " in '" + c.dir.substr(0, 20) + "'");
+        SCOPED_TRACE(std::string(c.file ? c.file : "@playsound alone") + " at '" + c.rate + "' in '" + c.dir.substr(0, 20) + "'");
         fresh();
         sound_CaptureBegin(nullptr, 60.0); // the virtual clock stands still: nothing is mixed
         text_CopyBounded(engine.resourceDir, c.dir.c_str());
@@ -99,6 +84,7 @@ TEST_F(SoundTest, HandlerLinesOfEveryOutcome) {
         soundStream_Play();
         EXPECT_EQ(console, c.console);
         EXPECT_EQ(testfs_ReadFile("_vor_.log"), c.trace);
+        EXPECT_EQ(sound_MixingRate(), c.mixingRate);
     }
 }
 
