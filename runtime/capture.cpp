@@ -22,7 +22,7 @@ namespace {
 struct CaptureState {
     char dir[ENGINE_PATH_SIZE] = "";
     double fps = 60.0;
-    double start = 0.0;                // clock reading of frame 0
+    long firstFrame = 0;               // frame 0 reads firstFrame / fps
     long frame = 0;                    // frame being drawn
     std::vector<unsigned char> pixels; // read-back buffer, grown once to the window size
 };
@@ -47,21 +47,21 @@ bool makeFolders(const char *dir) {
 }
 } // namespace
 
-bool capture_Begin(const char *dir, double fps, double start) {
+bool capture_Begin(const char *dir, double fps, long firstFrame) {
     if (!makeFolders(dir)) {
         fprintf(stderr, "vortan: cannot create the capture folder %s: %s\n", dir, strerror(errno));
         return false;
     }
     snprintf(capture.dir, sizeof capture.dir, "%s", dir);
     capture.fps = fps > 0 ? fps : 60.0;
-    capture.start = start > 0 ? start : 0.0;
+    capture.firstFrame = firstFrame > 0 ? firstFrame : 0;
     capture.frame = 0;
     engine_SetClock(virtualClock);
     return true;
 }
 
 long capture_Frame() { return capture.frame; }
-double capture_Clock() { return capture.start + double(capture.frame) / capture.fps; }
+double capture_Clock() { return double(capture.firstFrame + capture.frame) / capture.fps; }
 void capture_NextFrame() { ++capture.frame; }
 
 bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int height) {

@@ -1,12 +1,13 @@
-// Frame-exact capture: a virtual clock (frame k reads start + k / fps) and every drawn frame
+// Frame-exact capture: a virtual clock (frame k reads (first + k) / fps) and every drawn frame
 // written to a folder as frame-00000.png, frame-00001.png, ... (8-bit RGB, top row first); and
 // the video made from such a folder with ffmpeg.
 #pragma once
 #include <cstddef>
 
-// Creates dir when missing (parents too) and installs the virtual clock at frame 0, reading
-// start seconds. False, with a message on standard error, when the folder cannot be made.
-bool capture_Begin(const char *dir, double fps, double start = 0.0);
+// Creates dir when missing (parents too) and installs the virtual clock at frame 0, which reads
+// firstFrame / fps (a show started later than 0 keeps the grid of a show played from 0). False,
+// with a message on standard error, when the folder cannot be made.
+bool capture_Begin(const char *dir, double fps, long firstFrame = 0);
 
 // Reads the back buffer (width x height) and writes it as the current frame's PNG; progress goes
 // to standard error. False when the file cannot be written.
@@ -15,7 +16,7 @@ bool capture_WriteFrame(int width, int height);
 // Moves the virtual clock to the next frame.
 void capture_NextFrame();
 
-// The current frame number and the clock reading (start + frame / fps).
+// The current frame number (from 0) and the clock reading ((firstFrame + frame) / fps).
 long capture_Frame();
 double capture_Clock();
 

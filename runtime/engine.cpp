@@ -39,7 +39,7 @@ struct RunState {
     bool capturing = false;
     char captureDir[ENGINE_PATH_SIZE] = ""; // --capture's folder, or a temporary one for --video
     bool temporaryCapture = false;
-    double forwardTime = 0.0; // the clock reading while lines are run ahead of the frames
+    double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
     WatchState watch;
 };
 RunState run;
@@ -137,43 +137,59 @@ int loadScript(const char *path) {
     return status;
 }
 
-// What the next script_Eval call will do with its line when the clock reads target.
-enum class NextLine { RUN, WAIT, END };
-
-NextLine peekNextLine(double target, double *stamp) {
-    *stamp = -INFINITY;
-    const int index = script.currentLine + 1;
-    if (index < 0 || index >= SCRIPT_MAX_LINES || index >= script.lineCount) return NextLine::WAIT;
-    const ScriptLine &line = script.lines[index];
-    const int opcode = line.opcode;
-    if (opcode == OP_END) return NextLine::END; // the first frame reaches it, as in a show from 0
-    if (opcode == OP_MACROSTART || opcode == OP_MACROEND || opcode == OP_COMMENT) return NextLine::RUN;
-    if (opcode < 0 || opcode >= SCRIPT_MAX_COMMANDS || !script.commands[opcode].handler || !script.timed)
-        return NextLine::RUN; // passed over or run without looking at the time
-    script_SplitParams(&line);
-    *stamp = atof(script_Param(0));
-    return engine.demoStart + *stamp <= target ? NextLine::RUN : NextLine::WAIT;
+// The texture state every frame starts its drawing with: unit 0 active, modulating. Handlers of
+// later lines find it, so texture loads set their modes on unit 0; only the first frame's line
+// still sees unit 1 from start-up.
+void selectFrameTextureUnit() {
+    glext.activeTexture(GL_TEXTURE0_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_TEXTURE_2D);
 }
 
-// Runs at once, in file order, every line due by the clock reading target, as the frames up to
-// it would have; no frame is drawn. While a line runs the clock reads the time it was due, so
-// "@setdemostart" takes that time; a music stream started by a line due at p starts target - p
-// into the music. Layer fades and drifts and the scene replay are advanced by drawn frames only,
-// so they are where the lines put them.
-void runLinesUntil(double target, EngineClock clock) {
-    run.forwardTime = 0.0;
+// The first frame of the frame grid (frame k reads k / fps) whose clock reading is at or past t.
+long firstFrameAt(double t, double fps) { return t > 0 ? long(std::ceil(t * fps - 1e-6)) : 0; }
+
+// Plays the show without drawing up to the clock reading target, frame by frame on the grid of
+// engine.options.fps: each skipped frame runs its one script line and advances what drawing it
+// would have advanced (the scene's replay, layer fades and drifts), so the first drawn frame shows
+// what playing from 0 would show. A music stream started in a skipped frame starts as far into
+// the music as that frame lies before target. Returns the clock reading of the last skipped
+// frame, from which the first drawn frame takes its delta (target when none was skipped).
+double fastForward(double target, EngineClock clock) {
+    const double fps = engine.options.fps;
+    const long frames = firstFrameAt(target, fps);
+    double previous = target;
     engine_SetClock(forwardClock);
-    double stamp = 0.0;
-    // Each call handles one line or stops, so the table's size bounds the loop.
-    for (int guard = 0; guard <= SCRIPT_MAX_LINES; ++guard) {
-        if (peekNextLine(target, &stamp) != NextLine::RUN) break;
-        if (std::isfinite(stamp)) run.forwardTime = std::max(run.forwardTime, engine.demoStart + stamp);
-        sound_SetStartOffset(target - run.forwardTime);
-        const double scriptTime = std::max(run.forwardTime - engine.demoStart, stamp);
-        if (script_Eval(scriptTime) != 0) break;
+    for (long k = 0; k < frames; ++k) {
+        const double now = double(k) / fps;
+        const double frameDelta = k == 0 ? 0.0 : double(float(now - previous));
+        previous = now;
+        run.forwardTime = now;
+        sound_SetStartOffset(target - now);
+        engine.runStatus = script_Eval(now - engine.demoStart);
+        if (engine.runStatus == -1) {
+            // The end came before the start time: step back onto the end line, so the first
+            // drawn frame reaches it again and the show ends there.
+            script.currentLine--;
+            engine.runStatus = 0;
+            break;
+        }
+        if (k + 1 == frames) {
+            // The last skipped frame is drawn (not shown), so the first shown frame starts from
+            // the GL state a played frame leaves behind: glow targets, depth function.
+            engine_DrawFrame(frameDelta);
+            continue;
+        }
+        selectFrameTextureUnit();
+        if (engine.glowEnabled) scene_Advance(frameDelta); // the glow's capture pass
+        if (engine.currentScene != -1) {
+            scene_Advance(frameDelta);
+            for (int i = 0; i < ENGINE_LAYERS; i++) AdvanceLayer(engine.layers[i], frameDelta);
+        }
     }
     sound_SetStartOffset(0.0);
     engine_SetClock(clock);
+    return previous;
 }
 
 // The state of a show about to start: engine record (window settings and options kept),
@@ -228,7 +244,7 @@ void reloadScript(double now, EngineClock clock) {
     }
     resetShow();
     loadScript(path);
-    runLinesUntil(now, clock);
+    fastForward(now, clock);
     fprintf(stderr, "vortan: reloaded %s at %.3f s\n", path, now);
 }
 
@@ -270,9 +286,7 @@ void engine_DrawFrame(double frameDelta) {
     glClearColor(clear.red, clear.green, clear.blue, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
-    glext.activeTexture(GL_TEXTURE0_ARB);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glEnable(GL_TEXTURE_2D);
+    selectFrameTextureUnit();
     if (engine.glowEnabled) GlowCapture(frameDelta);
     if (engine.currentScene != -1) drawMainPass(frameDelta);
 }
@@ -285,10 +299,10 @@ void engine_InitGl() {
 namespace {
 
 // The frame loop; returns false when a captured frame could not be written.
-bool frameLoop(EngineClock clock) {
+bool frameLoop(EngineClock clock, double previous) {
     const EngineOptions &options = engine.options;
     const double t0 = engine_Time();
-    double previous = t0, titleTime = t0;
+    double titleTime = t0;
     int fpsCounter = 0;
     char title[64];
     bool written = true;
@@ -415,7 +429,8 @@ int makeVideo(const EngineOptions &options) {
 int engine_RunShow() {
     const EngineOptions &options = engine.options;
     if (!chooseCaptureDir(options)) return 3;
-    if (run.capturing && !capture_Begin(run.captureDir, options.fps, options.start)) return 3;
+    if (run.capturing && !capture_Begin(run.captureDir, options.fps, firstFrameAt(options.start, options.fps)))
+        return 3;
     const EngineClock clock = run.capturing ? captureClock : glfwClock;
     engine.runStatus = 0;
 
@@ -454,12 +469,14 @@ int engine_RunShow() {
         snprintf(wavPath, sizeof wavPath, "%s/soundtrack.wav", run.captureDir);
         sound_CaptureBegin(wavPath, options.fps);
     }
+    double previous = engine_Time();
     if (options.start > 0) {
-        runLinesUntil(options.start, clock);
-        if (!run.capturing) glfwSetTime(options.start); // the first frame shows the start time
+        const double first = double(firstFrameAt(options.start, options.fps)) / options.fps;
+        previous = fastForward(first, clock);
+        if (!run.capturing) glfwSetTime(first); // the first frame shows the start time
     }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
-    const bool written = frameLoop(clock);
+    const bool written = frameLoop(clock, previous);
     if (run.capturing) {
         sound_CaptureEnd();
         capture_End();

@@ -28,6 +28,18 @@ void engine_ResetLayers() {
     }
 }
 
+void AdvanceLayer(Layer &layer, double frameDelta) {
+    if (layer.visible == 0) return;
+    layer.fade = float(layer.fade + frameDelta * layer.fadeSpeed);
+    if (layer.fade < 0) layer.fade = 0;
+    if (layer.fade > 1) {
+        layer.fade = 1;
+        layer.visible = 1;
+    }
+    layer.x = float(layer.x + frameDelta * layer.speedX);
+    layer.y = float(layer.y + frameDelta * layer.speedY);
+}
+
 void DrawLayer(Layer &layer, int screenWidth, int /*screenHeight*/, double frameDelta) {
     if (layer.visible == 0) return;
     const float k = float(screenWidth) / 640.0f;
@@ -36,18 +48,11 @@ void DrawLayer(Layer &layer, int screenWidth, int /*screenHeight*/, double frame
     } else {
         glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
     }
-    layer.fade = float(layer.fade + frameDelta * layer.fadeSpeed);
-    if (layer.fade < 0) layer.fade = 0;
-    if (layer.fade > 1) {
-        layer.fade = 1;
-        layer.visible = 1;
-    }
+    AdvanceLayer(layer, frameDelta); // the quad shows the new fade and position
     glBindTexture(GL_TEXTURE_2D, GLuint(layer.texture));
     glColor4f(layer.fade, layer.fade, layer.fade, 1.0f);
     const double hx = 0.5 * layer.width * k;
     const double hy = 0.5 * layer.height * k;
-    layer.x = float(layer.x + frameDelta * layer.speedX);
-    layer.y = float(layer.y + frameDelta * layer.speedY);
     const double cx = double(k * layer.x);
     const double cy = double(k * layer.y);
     const double u = 0.99 * layer.repeatU;

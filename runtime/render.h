@@ -15,6 +15,9 @@ void DrawCinemascope(int screenWidth, int screenHeight, int barHeight, int strip
 // Draws one layer (when visible) and advances its fade and drift by frameDelta seconds.
 void DrawLayer(Layer &layer, int screenWidth, int screenHeight, double frameDelta);
 
+// What DrawLayer does to a visible layer besides drawing it: fade and drift by frameDelta.
+void AdvanceLayer(Layer &layer, double frameDelta);
+
 // Render targets and the glow. index / source / target are layers entries (20 + n).
 void CreateRenderTarget(int size, int index);
 void ReduceRenderTarget(int source, int target);

@@ -232,13 +232,29 @@ void scene_CompileNode(Lib3dsNode *node, int slot) {
 
 int scene_FindTextureSlot(const char *name) { return texture_FindNoCase(name); }
 
-void scene_Draw(double frameDelta) {
+// The scene the pass shows, with its camera and target nodes; null when there is nothing to show
+// (no scene, an empty slot, or no such camera), and then nothing advances either.
+Lib3dsFile *viewedScene(Lib3dsNode **camera, Lib3dsNode **target) {
     const int slot = engine.currentScene;
-    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot] || !scene.cameraSet) return;
+    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot] || !scene.cameraSet) return nullptr;
     Lib3dsFile *file = scene.slots[slot];
-    Lib3dsNode *camera = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE);
-    Lib3dsNode *target = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_TARGET_NODE);
-    if (!camera || !target) return;
+    *camera = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE);
+    *target = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_TARGET_NODE);
+    return *camera && *target ? file : nullptr;
+}
+
+void scene_Advance(double frameDelta) {
+    Lib3dsNode *camera, *target;
+    Lib3dsFile *file = viewedScene(&camera, &target);
+    if (!file) return;
+    advanceReplay(file, frameDelta);
+    lib3ds_file_eval(file, scene.replayFrame); // the pose the next pass shows
+}
+
+void scene_Draw(double frameDelta) {
+    Lib3dsNode *camera, *target;
+    Lib3dsFile *file = viewedScene(&camera, &target);
+    if (!file) return;
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -255,8 +271,7 @@ void scene_Draw(double frameDelta) {
     glMultMatrixf(&view[0][0]);
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_DrawNode(node);
 
-    advanceReplay(file, frameDelta);
-    lib3ds_file_eval(file, scene.replayFrame); // the pose the next pass shows
+    scene_Advance(frameDelta);
     glDisable(GL_LIGHTING);
 }
 

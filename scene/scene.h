@@ -53,6 +53,10 @@ int scene_FindTextureSlot(const char *name);
 // by frameDelta x replay speed. Draws nothing when no scene or camera is there.
 void scene_Draw(double frameDelta);
 
+// What the scene pass does to the animation without drawing (a frame the fast-forward of a
+// start time skips): advances the replay frame and evaluates the scene for it.
+void scene_Advance(double frameDelta);
+
 // Draws node's subtree (children first), each compiled node through its list.
 void scene_DrawNode(Lib3dsNode *node);
 

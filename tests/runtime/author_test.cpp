@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/runtime/vortan_run.h"
+#include "tests/support/vortan_run.h"
 #include "tools/musicgen/musicgen.h"
 #include "tools/texgen/tga_write.h"
 

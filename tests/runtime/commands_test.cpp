@@ -6,7 +6,7 @@
 #include "startup/console.h"
 #include "startup/trace.h"
 #include "tests/runtime/engine_test_util.h"
-#include "tests/runtime/vortan_run.h"
+#include "tests/support/vortan_run.h"
 #include "tests/support/temp_dir.h"
 
 TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {

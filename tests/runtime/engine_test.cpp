@@ -5,7 +5,7 @@
 
 #include "runtime/engine.h"
 #include "runtime/engine_state.h"
-#include "tests/runtime/vortan_run.h"
+#include "tests/support/vortan_run.h"
 
 namespace {
 const char *const TEN_LINES = "- _Quillo_  \tinit\n"

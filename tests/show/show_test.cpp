@@ -15,6 +15,7 @@
 #include "runtime/check.h"
 #include "script/script.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/vortan_run.h"
 #include "tools/musicgen/musicgen.h"
 
 namespace {
@@ -29,62 +30,16 @@ std::string showFolder(const char *tag) {
     return dir;
 }
 
-struct VortanRun {
-    int status = -100;
-    std::string out, log;
-};
-
-// Runs the built vortan in dir; Xvfb now and then refuses a connection right after the last
-// one closed, and a second try gets through.
-VortanRun runVortan(const std::string &dir, const std::string &args) {
-    VortanRun run;
-    const std::string command = "cd '" + dir + "' && " VORTAN_EXE " " + args + " >out.txt 2>&1";
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? int(static_cast<signed char>(WEXITSTATUS(raw))) : -100;
-        run.out = testfs_ReadFile(dir + "/out.txt");
-        if (run.out.find("Error in GL init !") == std::string::npos) break;
-    }
-    run.log = testfs_ReadFile(dir + "/_vor_.log");
-    return run;
+double mean(const Picture &picture) {
+    double sum = 0;
+    for (uint8_t v : picture.rgb) sum += v;
+    return picture.rgb.empty() ? 0 : sum / double(picture.rgb.size());
 }
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    double mean() const {
-        double sum = 0;
-        for (uint8_t v : rgb) sum += v;
-        return rgb.empty() ? 0 : sum / double(rgb.size());
-    }
-    int brightest() const {
-        int top = 0;
-        for (uint8_t v : rgb) top = std::max(top, int(v));
-        return top;
-    }
-};
-
-bool readPng(const std::string &path, Picture *picture) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    picture->width = int(image.width);
-    picture->height = int(image.height);
-    picture->rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr) != 0;
-}
-
-std::string framePath(const std::string &dir, int n) {
-    char name[32];
-    snprintf(name, sizeof name, "/frame-%05d.png", n);
-    return dir + name;
-}
-
-int countFrames(const std::string &dir) {
-    int n = 0;
-    while (access(framePath(dir, n).c_str(), F_OK) == 0) ++n;
-    return n;
+int brightest(const Picture &picture) {
+    int top = 0;
+    for (uint8_t v : picture.rgb) top = std::max(top, int(v));
+    return top;
 }
 
 // Lines of text that contain word, ignoring case.
@@ -127,11 +82,11 @@ double endTime() {
 
 TEST(BundledShow, PassesTheCheckerWithoutAFinding) {
     const std::string dir = showFolder("show-check");
-    const VortanRun run = runVortan(dir, "--check");
+    const VortanRun run = vrun_Run(dir, "--check");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(linesWith(run.out, ": error:").empty()) << run.out;
     EXPECT_TRUE(linesWith(run.out, ": warning:").empty()) << run.out;
-    EXPECT_NE(run.out.find("datas/opal.qlo: 0 errors, 0 warnings"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("datas/opal.qlo: 0 errors, 0 warnings"), std::string::npos) << run.err;
 }
 
 TEST(BundledShow, UsesEveryCommandAndStartsEachSectionOnItsMusicCue) {
@@ -176,15 +131,15 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     loadShow();
     const double end = endTime();
     const std::string dir = showFolder("show-capture");
-    const VortanRun run = runVortan(dir, "--no-dialog --capture cap --fps " + std::to_string(FPS));
+    const VortanRun run = vrun_Run(dir, "--no-dialog --capture cap --fps " + std::to_string(FPS));
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(linesWith(run.log, "error").empty()) << run.log;
     EXPECT_NE(run.log.find("success on glLoadSceneSlot : opal.3ds"), std::string::npos) << run.log;
-    EXPECT_TRUE(linesWith(run.out, "not found").empty()) << run.out;
+    EXPECT_TRUE(linesWith(run.out + run.err, "not found").empty()) << run.out << run.err;
 
     // The show ends on the "@end" line, after the frames of its loading lines.
     const std::string cap = dir + "/cap";
-    const int frames = countFrames(cap);
+    const int frames = vrun_CountFrames(cap);
     EXPECT_GE(frames, int(end * FPS));
     EXPECT_LE(frames, int(end * FPS) + SCRIPT_MAX_LINES / 4);
     // The soundtrack covers the show: 16-bit stereo at 44100 Hz.
@@ -196,18 +151,28 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     double previousMean = -1;
     for (double seconds : {3.0, 5.0, 12.0, 18.0, 26.0, 34.0, 44.0, 50.0, 56.0, 64.0, 70.0}) {
         Picture picture;
-        ASSERT_TRUE(readPng(framePath(cap, frameAt(seconds)), &picture)) << seconds;
+        ASSERT_TRUE(vrun_ReadPng(vrun_Frame(cap, frameAt(seconds)), &picture)) << seconds;
         EXPECT_EQ(picture.width, 640);
         EXPECT_EQ(picture.height, 480);
-        EXPECT_GE(picture.brightest(), 128) << "at " << seconds << " s";
-        EXPECT_GE(picture.mean(), seconds > 10 ? 20.0 : 4.0) << "at " << seconds << " s";
-        EXPECT_NE(picture.mean(), previousMean) << "at " << seconds << " s";
-        previousMean = picture.mean();
+        EXPECT_GE(brightest(picture), 128) << "at " << seconds << " s";
+        EXPECT_GE(mean(picture), seconds > 10 ? 20.0 : 4.0) << "at " << seconds << " s";
+        EXPECT_NE(mean(picture), previousMean) << "at " << seconds << " s";
+        previousMean = mean(picture);
     }
+    // Started at 30 s, the show's first frame is the one played up to 30 s: same scene pose,
+    // fades, drifts and glow, pixel for pixel.
+    const std::string startDir = showFolder("show-start");
+    const VortanRun started = vrun_Run(startDir, "--no-dialog --capture cap --start 30 --duration 0.5 --fps " +
+                                                     std::to_string(FPS));
+    ASSERT_EQ(started.status, 0) << started.err;
+    EXPECT_EQ(testfs_ReadFile(vrun_Frame(startDir + "/cap", 0)), testfs_ReadFile(vrun_Frame(cap, 30 * FPS)));
+    EXPECT_EQ(testfs_ReadFile(vrun_Frame(startDir + "/cap", 1)), testfs_ReadFile(vrun_Frame(cap, 30 * FPS + 1)));
+    EXPECT_EQ(std::system(("rm -rf '" + startDir + "'").c_str()), 0);
+
     // The last frame has faded to black.
     Picture last;
-    ASSERT_TRUE(readPng(framePath(cap, frames - 1), &last));
-    EXPECT_LT(last.mean(), 3.0);
+    ASSERT_TRUE(vrun_ReadPng(vrun_Frame(cap, frames - 1), &last));
+    EXPECT_LT(mean(last), 3.0);
     if (!HasFailure()) {
         EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     }
@@ -219,13 +184,13 @@ TEST(BundledShow, PlaysInTheLargerWindows) {
     for (const char *size : {"800x600", "1024x768"}) {
         const std::string dir = showFolder("show-size");
         const VortanRun run =
-            runVortan(dir, std::string("--no-dialog --resolution ") + size + " --capture cap --fps 4 --start 30 --duration 1");
+            vrun_Run(dir, std::string("--no-dialog --resolution ") + size + " --capture cap --fps 4 --start 30 --duration 1");
         ASSERT_EQ(run.status, 0) << size << run.out;
         EXPECT_TRUE(linesWith(run.log, "error").empty()) << size << run.log;
         Picture picture;
-        ASSERT_TRUE(readPng(framePath(dir + "/cap", 2), &picture)) << size;
+        ASSERT_TRUE(vrun_ReadPng(vrun_Frame(dir + "/cap", 2), &picture)) << size;
         EXPECT_EQ(std::to_string(picture.width) + "x" + std::to_string(picture.height), size);
-        EXPECT_GE(picture.mean(), 20.0) << size;
+        EXPECT_GE(mean(picture), 20.0) << size;
         if (!HasFailure()) {
             EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
         }
