@@ -13,6 +13,16 @@
 #include "scene/scene.h"
 
 namespace {
+// One quad from the window origin to (width, height) showing the whole bound texture.
+void texturedRect(int width, int height) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0); glVertex2i(0, 0);
+    glTexCoord2f(1, 0); glVertex2i(width, 0);
+    glTexCoord2f(1, 1); glVertex2i(width, height);
+    glTexCoord2f(0, 1); glVertex2i(0, height);
+    glEnd();
+}
+
 constexpr int FIRST_TARGET = ENGINE_LAYERS; // render target n is layers entry 20 + n
 
 // A target that "@glfx_rtparam" never created has texture -1 and size 0; binding or copying
@@ -57,12 +67,7 @@ void ReduceRenderTarget(int source, int target) {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, GLuint(from.texture));
     glColor4f(1, 1, 1, 1);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0); glVertex2i(0, 0);
-    glTexCoord2f(1, 0); glVertex2i(m, 0);
-    glTexCoord2f(1, 1); glVertex2i(m, m);
-    glTexCoord2f(0, 1); glVertex2i(0, m);
-    glEnd();
+    texturedRect(m, m);
     copyWindowSquare(to, m);
 }
 
@@ -85,12 +90,7 @@ void DrawFullScreenQuad(const Layer &record, int screenWidth, int screenHeight) 
     glBindTexture(GL_TEXTURE_2D, GLuint(record.texture));
     const float a = record.fade;
     glColor4f(a, a, a, a);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0); glVertex2i(0, 0);
-    glTexCoord2f(1, 0); glVertex2i(screenWidth, 0);
-    glTexCoord2f(1, 1); glVertex2i(screenWidth, screenHeight);
-    glTexCoord2f(0, 1); glVertex2i(0, screenHeight);
-    glEnd();
+    texturedRect(screenWidth, screenHeight);
 }
 
 void GlowComposite(int screenWidth, int screenHeight) {
