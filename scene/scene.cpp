@@ -183,12 +183,25 @@ void setupLights(Lib3dsFile *file) {
     }
 }
 
-// Overshoot past either end is dropped, not carried over.
-void advanceReplay(const Lib3dsFile *file, double frameDelta) {
+// Overshoot past either end is dropped, not carried over. The evaluated pose is the one the next
+// pass shows.
+void advanceReplay(Lib3dsFile *file, double frameDelta) {
     scene.replayFrame = float(double(scene.replayFrame) + double(scene.replaySpeed) * frameDelta);
     if (!std::isfinite(scene.replayFrame)) scene.replayFrame = 0.0f; // lib3ds cannot evaluate it
     if (scene.replayFrame > float(file->frames)) scene.replayFrame = 0.0f;
     if (scene.replayFrame < 0.0f) scene.replayFrame = float(file->frames);
+    lib3ds_file_eval(file, scene.replayFrame);
+}
+
+// The scene the pass shows, with its camera and target nodes; null when there is nothing to show
+// (no scene, an empty slot, or no such camera), and then nothing advances either.
+Lib3dsFile *viewedScene(Lib3dsNode **camera, Lib3dsNode **target) {
+    const int slot = engine.currentScene;
+    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot] || !scene.cameraSet) return nullptr;
+    Lib3dsFile *file = scene.slots[slot];
+    *camera = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE);
+    *target = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_TARGET_NODE);
+    return *camera && *target ? file : nullptr;
 }
 
 } // namespace
@@ -232,23 +245,9 @@ void scene_CompileNode(Lib3dsNode *node, int slot) {
 
 int scene_FindTextureSlot(const char *name) { return texture_FindNoCase(name); }
 
-// The scene the pass shows, with its camera and target nodes; null when there is nothing to show
-// (no scene, an empty slot, or no such camera), and then nothing advances either.
-Lib3dsFile *viewedScene(Lib3dsNode **camera, Lib3dsNode **target) {
-    const int slot = engine.currentScene;
-    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot] || !scene.cameraSet) return nullptr;
-    Lib3dsFile *file = scene.slots[slot];
-    *camera = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE);
-    *target = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_TARGET_NODE);
-    return *camera && *target ? file : nullptr;
-}
-
 void scene_Advance(double frameDelta) {
     Lib3dsNode *camera, *target;
-    Lib3dsFile *file = viewedScene(&camera, &target);
-    if (!file) return;
-    advanceReplay(file, frameDelta);
-    lib3ds_file_eval(file, scene.replayFrame); // the pose the next pass shows
+    if (Lib3dsFile *file = viewedScene(&camera, &target)) advanceReplay(file, frameDelta);
 }
 
 void scene_Draw(double frameDelta) {
@@ -271,7 +270,7 @@ void scene_Draw(double frameDelta) {
     glMultMatrixf(&view[0][0]);
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_DrawNode(node);
 
-    scene_Advance(frameDelta);
+    advanceReplay(file, frameDelta);
     glDisable(GL_LIGHTING);
 }
 
