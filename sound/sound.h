@@ -23,9 +23,6 @@ void sound_CaptureEnd();
 // Starting the show part-way ("--start"): the next soundStream_Play starts the music this many
 // seconds into the file instead of at its beginning (used once, then back to 0).
 void sound_SetStartOffset(double seconds);
-// Moves every playing stream to this many seconds from its beginning (wrapped by its length);
-// sync points before that position are passed over silently in this pass.
-void sound_SeekPlaying(double seconds);
 
 // Live reload: closes every music stream and frees the music buffers, so the show can start
 // again; the device and a running capture soundtrack go on.

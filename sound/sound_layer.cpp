@@ -460,12 +460,6 @@ void sound_SetStartOffset(double seconds) {
     layer.startOffset = seconds > 0 ? seconds : 0.0;
 }
 
-void sound_SeekPlaying(double seconds) {
-    MixLock lock;
-    for (SoundChannel &channel : layer.channels)
-        if (channel.stream) streamSeek(*channel.stream, seconds);
-}
-
 int64_t sound_CaptureSampleAt(long frame) {
     const SoundCapture &capture = layer.capture;
     int rate = capture.rate ? capture.rate : layer.rate;
