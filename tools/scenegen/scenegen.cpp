@@ -300,25 +300,6 @@ SgGeometry scenegen_Triangle(SgVec a, SgVec b, SgVec c) {
     return g;
 }
 
-SgGeometry scenegen_Floor(float size, int cells, float tiles) {
-    SgGeometry g;
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i) {
-            float u = float(i) / float(cells), v = float(j) / float(cells);
-            g.points.push_back({(u - 0.5f) * size, (v - 0.5f) * size, 0.0f});
-            g.texels.push_back(u * tiles);
-            g.texels.push_back(v * tiles);
-        }
-    auto index = [&](int i, int j) { return uint16_t(j * (cells + 1) + i); };
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i) {
-            uint16_t a = index(i, j), b = index(i + 1, j), c = index(i + 1, j + 1), d = index(i, j + 1);
-            g.faces.insert(g.faces.end(), {a, b, c, a, c, d});
-        }
-    g.smoothing.assign(g.faceCount(), 0);
-    return g;
-}
-
 SgGeometry scenegen_Torus(float major, float minor, int segments, int sides, bool texels) {
     SgGeometry g = tube([major](float t) { return SgVec{major * std::cos(2 * PI * t), major * std::sin(2 * PI * t), 0.0f}; },
                         segments, sides, minor);

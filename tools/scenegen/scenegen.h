@@ -67,7 +67,6 @@ bool scenegen_Save(Lib3dsFile *file, const char *path);
 
 // Shapes. All faces wind counter-clockwise seen from outside, so lib3ds's normals point out.
 SgGeometry scenegen_Triangle(SgVec a, SgVec b, SgVec c);
-SgGeometry scenegen_Floor(float size, int cells, float tiles);
 SgGeometry scenegen_Torus(float major, float minor, int segments, int sides, bool texels);
 SgGeometry scenegen_TorusKnot(int p, int q, float radius, float tube, int segments, int sides);
 SgGeometry scenegen_Sphere(float radius, int segments, int rings, bool texels);
