@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "runtime/engine_state.h"
+#include "script/text.h"
 
 namespace {
 struct CaptureState {
@@ -33,8 +34,10 @@ double virtualClock() { return capture_Clock(); }
 // mkdir -p: every missing folder along the path.
 bool makeFolders(const char *dir) {
     char path[ENGINE_PATH_SIZE];
-    if (strlen(dir) >= sizeof path) return false;
-    strcpy(path, dir);
+    if (text_CopyBounded(path, dir) >= sizeof path) {
+        errno = ENAMETOOLONG; // so the caller's message names the real reason
+        return false;
+    }
     for (char *p = path + 1; *p; ++p) {
         if (*p != '/') continue;
         *p = '\0';
@@ -52,7 +55,7 @@ bool capture_Begin(const char *dir, double fps, long firstFrame) {
         fprintf(stderr, "vortan: cannot create the capture folder %s: %s\n", dir, strerror(errno));
         return false;
     }
-    snprintf(capture.dir, sizeof capture.dir, "%s", dir);
+    text_CopyBounded(capture.dir, dir);
     capture.fps = fps > 0 ? fps : 60.0;
     capture.firstFrame = firstFrame > 0 ? firstFrame : 0;
     capture.frame = 0;
