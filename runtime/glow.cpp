@@ -2,6 +2,7 @@
 // targets 2 and 3, and the three pictures are added over the window. Also the three glow handlers.
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -9,7 +10,6 @@
 #include "runtime/render.h"
 #include "script/script.h"
 #include "startup/console.h"
-#include "startup/trace.h"
 #include "scene/scene.h"
 
 namespace {
@@ -39,11 +39,8 @@ void copyWindowSquare(const Layer &record, int size) {
 void CreateRenderTarget(int size, int index) {
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (size <= 0 || (maxSize > 0 && size > maxSize)) {
-        trace_Printf("- _Vortan_ \terror on glFx_RenderTargetParam : size %d out of range (1..%d)\n", size,
-                     int(maxSize));
-        return;
-    }
+    const int highest = maxSize > 0 ? int(maxSize) : INT_MAX; // a driver that answers nothing limits nothing
+    if (!engine_CheckIndex(size, 1, highest, "glFx_RenderTargetParam", "size")) return;
     std::vector<unsigned char> pixels(size_t(size) * size_t(size) * 4, 0);
     Layer &record = engine.layers[index];
     record.texture = index;
