@@ -139,11 +139,10 @@ bool fileExists(const char *path) {
 void checkFile(Checker &c, int fileLine, const char *what, const char *name) {
     if (name[0] == '\0') return;
     char full[ENGINE_PATH_SIZE];
-    if (text_CopyBounded(full, c.resourceDir) + strlen(name) + 1 > sizeof full) {
+    if (!engine_JoinPath(full, sizeof full, c.resourceDir, name)) {
         finding(c, fileLine, true, "%s path is too long", what);
         return;
     }
-    text_AppendBounded(full, name);
     if (!fileExists(full)) finding(c, fileLine, true, "%s '%s' not found", what, full);
 }
 

@@ -28,15 +28,21 @@ bool engine_CheckIndex(int value, int low, int high, const char *operation, cons
     return false;
 }
 
-bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char *operation) {
-    size_t dirLength = text_CopyBounded(path, engine.resourceDir, pathSize);
+bool engine_JoinPath(char *path, size_t pathSize, const char *dir, const char *name) {
+    if (pathSize == 0) return false;
+    size_t dirLength = text_CopyBounded(path, dir, pathSize);
     if (dirLength + strlen(name) + 1 > pathSize) {
         path[0] = '\0';
-        trace_Error(operation, "path too long");
         return false;
     }
     text_AppendBounded(path, name, strlen(name), pathSize);
     return true;
+}
+
+bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char *operation) {
+    if (engine_JoinPath(path, pathSize, engine.resourceDir, name)) return true;
+    trace_Error(operation, "path too long");
+    return false;
 }
 
 double engine_Time() { return showClock(); }

@@ -90,6 +90,10 @@ void engine_ResetState();
 // returns false; the caller then changes nothing.
 bool engine_CheckIndex(int value, int low, int high, const char *operation, const char *what);
 
+// Joins dir and name into path with nothing in between. A path that does not fit is refused
+// whole (path emptied) and false is returned.
+bool engine_JoinPath(char *path, size_t pathSize, const char *dir, const char *name);
+
 // Builds resourceDir + name into path. A path that does not fit is refused with an error trace
 // line for operation, and false is returned.
 bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char *operation);

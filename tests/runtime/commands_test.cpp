@@ -3,6 +3,8 @@
 #include <string>
 
 #include "runtime/capture.h"
+#include "runtime/engine_state.h"
+#include "script/text.h"
 #include "startup/console.h"
 #include "startup/trace.h"
 #include "tests/runtime/engine_test_util.h"
@@ -62,6 +64,25 @@ TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {
     EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on SetColor : colour index 4 out of range (0..3)\n"
                                             "- _Vortan_ \terror on SetColor : colour index -1 out of range (0..3)\n");
     console_SetCapture(nullptr);
+}
+
+TEST(EngineCommands, PathsFitWholeOrAreRefused) {
+    TestCwd cwd("paths");
+    trace_Reset();
+    engine_ResetState();
+    char path[8];
+    EXPECT_TRUE(engine_JoinPath(path, sizeof path, "dir/", "abc")); // seven characters: fits exactly
+    EXPECT_STREQ(path, "dir/abc");
+    EXPECT_FALSE(engine_JoinPath(path, sizeof path, "dir/", "abcd")); // one more: refused, not cut
+    EXPECT_STREQ(path, "");
+    EXPECT_FALSE(engine_JoinPath(path, sizeof path, "directory/", ""));
+    EXPECT_STREQ(path, "");
+
+    text_CopyBounded(engine.resourceDir, "dir/");
+    EXPECT_TRUE(engine_BuildPath(path, sizeof path, "abc", "Load"));
+    EXPECT_STREQ(path, "dir/abc");
+    EXPECT_FALSE(engine_BuildPath(path, sizeof path, "abcd", "Load"));
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on Load : path too long\n");
 }
 
 TEST(Capture, VirtualClockFoldersAndPngRows) {
