@@ -67,6 +67,13 @@ void reportUndecodable(const char *path) {
     console_Printf("File %s Not Decoded\n", path);
     trace_Write("- _Vortan_ \terror on soundStream_Init : decode error\n");
 }
+
+// Every earlier stream plays on with its buffer, so their number is bounded by the layer's table.
+void reportTooMany(const char *path) {
+    console_Printf("Error!\n");
+    console_Printf("File %s Not Opened: %d music streams are open\n", path, SOUND_MAX_STREAMS);
+    trace_Write("- _Vortan_ \terror on soundStream_Init : too many streams\n");
+}
 } // namespace
 
 void soundStream_Init() {
@@ -81,9 +88,11 @@ void soundStream_Init() {
     long size = 0;
     unsigned char *bytes = pathFits ? readWholeFile(path, size) : nullptr;
     if (!bytes) return reportMissing(pathFits ? path : script_Param(1));
-    SoundStream *stream = music.bufferCount < SOUND_MAX_STREAMS
-                              ? sound_StreamOpen(bytes, SOUND_STREAM_MODE, 0, int(size))
-                              : nullptr;
+    if (music.bufferCount == SOUND_MAX_STREAMS) {
+        free(bytes);
+        return reportTooMany(path);
+    }
+    SoundStream *stream = sound_StreamOpen(bytes, SOUND_STREAM_MODE, 0, int(size));
     if (!stream) {
         free(bytes);
         return reportUndecodable(path);

@@ -108,6 +108,20 @@ TEST_F(SoundTest, SecondInitReplacesTheHandleAndLeavesTheFirstStreamPlaying) {
         ASSERT_EQ(run.samples[i], a[i % a.size()] + b[i % b.size()]) << "sample " << i;
 }
 
+// Every stream plays on, so once the layer's table is full a further "@initsound" is refused as
+// such, not as a file the decoders cannot read, and the handle stays on the last stream opened.
+TEST_F(SoundTest, InitBeyondTheStreamTableIsRefusedAsSuch) {
+    soundtest_WriteWav("tone.wav", soundtest_Signal(100), RATE);
+    sound_CaptureBegin(nullptr, 60.0);
+    for (int i = 0; i < SOUND_MAX_STREAMS; ++i) soundtest_Init("tone.wav", "44100");
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "");
+    console.clear();
+    soundtest_Init("tone.wav", "44100");
+    soundStream_Play();
+    EXPECT_EQ(console, "Error!\nFile tone.wav Not Opened: 16 music streams are open\n\n_.________ Playing soundStream\n");
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on soundStream_Init : too many streams\n");
+}
+
 TEST_F(SoundTest, CloseAtShutdownPrintsItsLinesWithOrWithoutAStream) {
     const std::string closing = "\n_.________ Closing soundStream\n\n_.________ Closing Stream\n";
     soundStream_Close();
