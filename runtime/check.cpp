@@ -11,7 +11,6 @@
 #include "runtime/engine_state.h"
 #include "script/script.h"
 #include "script/text.h"
-#include "startup/console.h"
 
 namespace {
 
@@ -26,29 +25,28 @@ enum ParamKind : char {
 };
 
 // What a parameter may hold, for the range checks.
-struct ParamSpec {
+struct ParamRule {
     ParamKind kind;
     bool required;
     int low, high; // integer range, when low <= high
     const char *what;
 };
 
-struct CommandSpec {
+struct CommandRule {
     const char *name;
-    ParamSpec params[7];
+    ParamRule params[7];
 };
 
-constexpr ParamSpec NONE = {P_NONE, false, 0, -1, ""};
-constexpr ParamSpec INT(const char *what, int low = 0, int high = -1) { return {P_INT, true, low, high, what}; }
-constexpr ParamSpec REAL(const char *what) { return {P_REAL, true, 0, -1, what}; }
-constexpr ParamSpec OPT_INT(const char *what) { return {P_INT, false, 0, -1, what}; }
-constexpr ParamSpec OPT_REAL(const char *what) { return {P_REAL, false, 0, -1, what}; }
+constexpr ParamRule INT(const char *what, int low = 0, int high = -1) { return {P_INT, true, low, high, what}; }
+constexpr ParamRule REAL(const char *what) { return {P_REAL, true, 0, -1, what}; }
+constexpr ParamRule OPT_INT(const char *what) { return {P_INT, false, 0, -1, what}; }
+constexpr ParamRule OPT_REAL(const char *what) { return {P_REAL, false, 0, -1, what}; }
 
 constexpr int LAYER_HIGH = ENGINE_LAYER_RECORDS - 1;
 constexpr int SLOT_HIGH = ENGINE_TEXTURE_SLOTS - 1;
 
 // Opcode order: the slot of each command in the command table.
-const CommandSpec COMMANDS[] = {
+const CommandRule COMMANDS[] = {
     {"@setlayer", {}},
     {"@setscene", {}},
     {"@setcam", {}},
@@ -148,9 +146,9 @@ void checkFile(Checker &c, int fileLine, const char *what, const char *name) {
 
 // Reads the parameters of one command line and reports what its handler would trip over.
 void checkParams(Checker &c, int opcode, int fileLine) {
-    const CommandSpec &command = COMMANDS[opcode];
+    const CommandRule &command = COMMANDS[opcode];
     for (int k = 1; k <= 7; k++) {
-        const ParamSpec &param = command.params[k - 1];
+        const ParamRule &param = command.params[k - 1];
         if (param.kind == P_NONE) break;
         const char *raw = script_Param(k);
         char text[SCRIPT_TEXT_SIZE];
@@ -260,7 +258,6 @@ CheckReport check_Script(const char *path, FILE *out) {
     script_Reset();
     script_Init();
     for (int op = 0; op < COMMAND_COUNT; op++) script_RegisterCommand(COMMANDS[op].name, noHandler, op);
-    console_SetCapture(nullptr);
     int status = script_Load(path);
     if (status == SCRIPT_FILE_NOT_FOUND) {
         fprintf(out, "%s:1: error: cannot open the script\n", path);
