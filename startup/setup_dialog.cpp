@@ -127,6 +127,15 @@ Fl_Widget *makeControl(const DialogItemTemplate &item, int originX, int originY,
     return PictureBox_CreateWindow(item.className, item.text, item.style, 0, r.x, r.y, r.w, r.h, parent, item.id);
 }
 
+void focusFirstTabStop(SetupDialog &dialog) {
+    for (int i = 0; i < dialog.controlCount; ++i) {
+        if (dialog.controls[i].tabStop) {
+            dialog.controls[i].widget->take_focus();
+            return;
+        }
+    }
+}
+
 DialogControl *findControl(SetupDialog *dialog, int id) {
     if (!dialog) return nullptr;
     for (int i = 0; i < dialog->controlCount; ++i)
@@ -233,14 +242,7 @@ bool setup_CreateDialog(const DialogTemplate &dialogTemplate, DialogProc proc, S
     window->end();
     window->resizable(nullptr);
     Fl_Group::current(previous);
-    if (proc(&dialog, WM_INITDIALOG, 0, 0)) {
-        for (int i = 0; i < dialog.controlCount; ++i) {
-            if (dialog.controls[i].tabStop) {
-                dialog.controls[i].widget->take_focus();
-                break;
-            }
-        }
-    }
+    if (proc(&dialog, WM_INITDIALOG, 0, 0)) focusFirstTabStop(dialog);
     return true;
 }
 
@@ -261,12 +263,7 @@ intptr_t setup_DialogBox(int templateId, DialogProc proc) {
         Fl::screen_work_area(sx, sy, sw, sh);
         window->position(sx + (sw - window->w()) / 2, sy + (sh - window->h()) / 2);
         window->show();
-        for (int i = 0; i < dialog.controlCount; ++i) {
-            if (dialog.controls[i].tabStop) {
-                dialog.controls[i].widget->take_focus();
-                break;
-            }
-        }
+        focusFirstTabStop(dialog); // again: the first call ran before the window was shown
         while (!dialog.ended && Fl::first_window()) Fl::wait();
     }
     intptr_t result = dialog.ended ? dialog.result : 0;
