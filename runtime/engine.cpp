@@ -17,11 +17,11 @@
 #include "runtime/engine_state.h"
 #include "runtime/gl_ext.h"
 #include "runtime/render.h"
+#include "runtime/texture.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "startup/console.h"
 #include "startup/trace.h"
-#include "runtime/texture.h"
 #include "scene/scene.h"
 #include "sound/sound.h"
 
@@ -55,7 +55,6 @@ struct CommandEntry {
     const char *name;
     ScriptHandler handler;
 };
-
 
 // Opcode = place in this table.
 constexpr CommandEntry COMMANDS[] = {
