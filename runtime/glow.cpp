@@ -2,17 +2,20 @@
 // targets 2 and 3, and the three pictures are added over the window. Also the three glow handlers.
 #include <GL/gl.h>
 #include <GL/glext.h>
-#include <climits>
+#include <algorithm>
 #include <cstdlib>
-#include <vector>
+#include <memory>
 
 #include "runtime/gl_ext.h"
 #include "runtime/render.h"
 #include "script/script.h"
 #include "startup/console.h"
+#include "startup/trace.h"
 #include "scene/scene.h"
 
 namespace {
+constexpr int RENDER_TARGET_MAX = 8192; // edge in pixels
+
 // One quad from the window origin to (width, height) showing the whole bound texture.
 void texturedRect(int width, int height) {
     glBegin(GL_QUADS);
@@ -39,14 +42,21 @@ void copyWindowSquare(const Layer &record, int size) {
 void CreateRenderTarget(int size, int index) {
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    const int highest = maxSize > 0 ? int(maxSize) : INT_MAX; // a driver that answers nothing limits nothing
+    // Targets are filled from the window, so nothing larger than a big window is of use; the cap
+    // also keeps the zeroed first image to at most 256 MiB.
+    const int highest = maxSize > 0 ? std::min(int(maxSize), RENDER_TARGET_MAX) : RENDER_TARGET_MAX;
     if (!engine_CheckIndex(size, 1, highest, "glFx_RenderTargetParam", "size")) return;
-    std::vector<unsigned char> pixels(size_t(size) * size_t(size) * 4, 0);
+    std::unique_ptr<unsigned char, decltype(&free)> pixels(
+        static_cast<unsigned char *>(calloc(size_t(size) * size_t(size), 4)), &free);
+    if (!pixels) {
+        trace_Error("glFx_RenderTargetParam", "not enough memory for the render target");
+        return;
+    }
     Layer &record = engine.layers[index];
     record.texture = index;
     record.width = float(size);
     glBindTexture(GL_TEXTURE_2D, GLuint(index));
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);

@@ -105,7 +105,7 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     } else if (!strcmp(name, "--duration")) {
         ok = readNumber(value, 0.0, 1e9, &o.duration);
     } else if (!strcmp(name, "--start")) {
-        ok = readNumber(value, 0.0, 1e9, &o.start);
+        ok = readNumber(value, 0.0, OPTIONS_MAX_START, &o.start); // every frame before it is played
     } else if (!strcmp(name, "--script")) {
         ok = readPath(value, o.scriptPath);
     } else if (!strcmp(name, "--video")) {
@@ -128,8 +128,8 @@ void options_PrintUsage(FILE *stream) {
           "  --duration SECONDS   end the show before the first frame SECONDS after its start\n"
           "  --script PATH        the script to play (default datas/opal.qlo)\n"
           "  --check              compile the script, print its errors and warnings, open no window\n"
-          "  --start SECONDS      start at this show time: the lines due by then run at once and\n"
-          "                       the music starts at the matching place\n"
+          "  --start SECONDS      start at this show time (at most 3600): the frames before it are\n"
+          "                       played unseen and the music starts at the matching place\n"
           "  --watch              reload the script when the file changes and play on from the\n"
           "                       time reached (a script with errors is reported and not loaded)\n"
           "  --video FILE.mp4     make an H.264 + AAC video of the capture with ffmpeg; without\n"

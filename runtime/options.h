@@ -7,6 +7,7 @@
 constexpr int OPTIONS_RUN = -1;      // parsed: run the show
 constexpr int OPTIONS_EXIT_OK = 0;   // --help or --version answered
 constexpr int OPTIONS_EXIT_USAGE = 2; // a wrong option or value (error line and usage written)
+constexpr double OPTIONS_MAX_START = 3600.0; // --start plays the frames before it unseen: an hour at most
 
 // Parses argv[1..argc-1] into state (window settings and state->options). Help and version go
 // to out, errors and the usage to err. Returns OPTIONS_RUN or the exit status to end with.
