@@ -309,7 +309,12 @@ void captureWrite(const int16_t *samples, int frames) {
     if (layer.capture.file) {
         unsigned char bytes[SOUND_BLOCK_FRAMES * 4];
         for (int i = 0; i < 2 * frames; ++i) putLe(bytes + 2 * i, uint16_t(samples[i]), 2);
-        fwrite(bytes, 4, size_t(frames), layer.capture.file);
+        if (fwrite(bytes, 4, size_t(frames), layer.capture.file) != size_t(frames)) {
+            // A full disk: say so once and stop writing; the music clock goes on.
+            trace_Error("sound_CaptureFrame", "the soundtrack could not be written (disk full?)");
+            fclose(layer.capture.file);
+            layer.capture.file = nullptr;
+        }
     }
     layer.capture.writtenFrames += frames;
 }
@@ -504,7 +509,8 @@ void sound_CaptureEnd() {
     if (capture.rate == 0) captureFixRate(44100);
     if (capture.file) {
         writeWavHeader(capture.file, capture.rate, capture.writtenFrames);
-        fclose(capture.file);
+        if (ferror(capture.file) | fclose(capture.file))
+            trace_Error("sound_CaptureEnd", "the soundtrack could not be written (disk full?)");
     }
     capture = SoundCapture();
 }

@@ -68,5 +68,13 @@ TEST_F(SoundTest, UnwritableSoundtrackStillRunsTheMusicClock) {
     sound_CaptureEnd();
     EXPECT_EQ(soundtest_Events(console), std::vector<std::string>{"here"});
     EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on sound_CaptureBegin : the soundtrack file cannot be written\n");
+
+    // A disk that fills up: said once, and the capture runs on to its end.
+    fresh();
+    sound_CaptureBegin("/dev/full", 10.0);
+    for (long k = 0; k < 10; ++k) sound_CaptureFrame(k);
+    sound_CaptureEnd();
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"),
+              "- _Vortan_ \terror on sound_CaptureFrame : the soundtrack could not be written (disk full?)\n");
 }
 } // namespace
