@@ -45,5 +45,30 @@ bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char 
     return false;
 }
 
+bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes, bool *tooLarge) {
+    if (tooLarge) *tooLarge = false;
+    bytes->clear();
+    FILE *file = fopen(path, "rb");
+    if (!file) return false;
+    bool ok = fseek(file, 0, SEEK_END) == 0;
+    const long size = ok ? ftell(file) : -1;
+    ok = ok && size >= 0 && fseek(file, 0, SEEK_SET) == 0;
+    if (ok && size_t(size) > maxBytes) {
+        if (tooLarge) *tooLarge = true;
+        ok = false;
+    }
+    if (ok) {
+        try {
+            bytes->resize(size_t(size));
+        } catch (const std::bad_alloc &) {
+            ok = false;
+        }
+        ok = ok && fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+    }
+    fclose(file);
+    if (!ok) bytes->clear();
+    return ok;
+}
+
 double engine_Time() { return showClock(); }
 void engine_SetClock(EngineClock clock) { showClock = clock ? clock : zeroClock; }

@@ -3,6 +3,8 @@
 // can read it too.
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 constexpr int ENGINE_LAYERS = 20;          // layers 0..19 are drawn
 constexpr int ENGINE_RENDER_TARGETS = 5;   // render target n is layers entry 20 + n
@@ -97,6 +99,11 @@ bool engine_JoinPath(char *path, size_t pathSize, const char *dir, const char *n
 // Builds resourceDir + name into path. A path that does not fit is refused with an error trace
 // line for operation, and false is returned.
 bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char *operation);
+
+// Reads the whole file at path into bytes (texture, scene, music and picture files all come in
+// whole). False when it cannot be opened or read, when memory runs out, or when it holds more
+// than maxBytes (then *tooLarge is set, when given): such a file is refused, not cut.
+bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes, bool *tooLarge = nullptr);
 
 // The show clock in seconds: the GLFW timer, or in capture mode the virtual clock (frame / fps).
 // Set by the engine run; until then it reads 0.

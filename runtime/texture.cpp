@@ -19,25 +19,7 @@
 namespace {
 
 // No honest texture file comes near this; a bigger one is not read into memory at all.
-constexpr long MAX_FILE_BYTES = 512L * 1024 * 1024;
-
-bool readFile(const char *path, std::vector<uint8_t> *bytes) {
-    FILE *file = fopen(path, "rb");
-    if (!file) return false;
-    bool ok = fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? ftell(file) : -1;
-    ok = ok && size >= 0 && size <= MAX_FILE_BYTES && fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        try {
-            bytes->resize(static_cast<size_t>(size));
-            ok = fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
-        } catch (const std::bad_alloc &) {
-            ok = false;
-        }
-    }
-    fclose(file);
-    return ok;
-}
+constexpr size_t MAX_FILE_BYTES = size_t(512) << 20;
 
 bool hasExtension(const char *name) {
     const char *list = reinterpret_cast<const char *>(glGetString(GL_EXTENSIONS));
@@ -106,7 +88,7 @@ bool LoadTextureFile(const char *path, int textureName, int mipmaps) {
 
     std::vector<uint8_t> bytes;
     TgaImage image;
-    if (!readFile(path, &bytes) || !tga_Decode(bytes.data(), bytes.size(), &image)) return false;
+    if (!engine_ReadFile(path, MAX_FILE_BYTES, &bytes) || !tga_Decode(bytes.data(), bytes.size(), &image)) return false;
     bytes = std::vector<uint8_t>();
     if (!tga_ResampleToPowerOfTwo(&image)) return false;
     return texture_Upload(image, mipmaps == 1);

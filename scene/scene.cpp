@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <GL/glu.h>
 #include <lib3ds/camera.h>
@@ -211,15 +212,19 @@ bool scene_LoadSlot(int slot, const char *name) {
     freeSlot(slot);
     char path[ENGINE_PATH_SIZE];
     if (!engine_BuildPath(path, sizeof path, name, LOAD)) return false;
-    size_t size = 0;
-    uint8_t *bytes = scene_ReadWholeFile(path, &size);
-    if (!bytes) {
+    std::vector<uint8_t> bytes;
+    bool tooLarge = false;
+    char why[SCENE_WHY_SIZE] = "";
+    Lib3dsFile *file = nullptr;
+    if (engine_ReadFile(path, SCENE_MAX_FILE_BYTES, &bytes, &tooLarge)) {
+        file = scene_Read3ds(bytes.data(), bytes.size(), why, sizeof why);
+    } else if (tooLarge) {
+        snprintf(why, sizeof why, "file larger than %zu bytes", SCENE_MAX_FILE_BYTES);
+    } else {
         trace_Error(LOAD, name);
         return false;
     }
-    char why[SCENE_WHY_SIZE];
-    Lib3dsFile *file = scene_Read3ds(bytes, size, why, sizeof why);
-    free(bytes);
+    bytes = std::vector<uint8_t>(); // lib3ds keeps its own copy of what it read
     if (!file) {
         char detail[SCRIPT_TEXT_SIZE + SCENE_WHY_SIZE + 4];
         snprintf(detail, sizeof detail, "%s (%s)", name, why);

@@ -532,28 +532,6 @@ Lib3dsFile *scene_Read3ds(const uint8_t *data, size_t size, char *why, size_t wh
     return file;
 }
 
-uint8_t *scene_ReadWholeFile(const char *path, size_t *size) {
-    *size = 0;
-    FILE *f = fopen(path, "rb");
-    if (!f) return nullptr;
-    uint8_t *block = nullptr;
-    long length = -1;
-    if (fseek(f, 0, SEEK_END) == 0) length = ftell(f);
-    // One byte more than the limit is read, so an over-long file is seen as such by the check.
-    if (length >= 0 && fseek(f, 0, SEEK_SET) == 0) {
-        size_t wanted = size_t(length) > SCENE_MAX_FILE_BYTES ? SCENE_MAX_FILE_BYTES + 1 : size_t(length);
-        block = static_cast<uint8_t *>(malloc(wanted ? wanted : 1));
-        if (block && fread(block, 1, wanted, f) == wanted) {
-            *size = wanted;
-        } else {
-            free(block);
-            block = nullptr;
-        }
-    }
-    fclose(f);
-    return block;
-}
-
 bool scene_CheckMesh(const Lib3dsMesh *mesh, char *why, size_t whySize) {
     char scratch[SCENE_WHY_SIZE];
     if (!why || !whySize) {

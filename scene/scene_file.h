@@ -28,10 +28,6 @@ bool scene_Validate3ds(const uint8_t *data, size_t size, char *why, size_t whySi
 // with the reason in why. The caller frees the result with lib3ds_file_free.
 Lib3dsFile *scene_Read3ds(const uint8_t *data, size_t size, char *why, size_t whySize);
 
-// Reads a whole file into a fresh heap block (at most SCENE_MAX_FILE_BYTES). Null when the file
-// cannot be read; the caller frees the block with free().
-uint8_t *scene_ReadWholeFile(const char *path, size_t *size);
-
 // The compile step's own checks on a mesh: every face corner below the point count (and below
 // the texel count when the mesh has texels), faces only with points, no point smoothed over more
 // faces than lib3ds can hold. False with a reason when the mesh must not be compiled.

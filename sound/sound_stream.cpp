@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "runtime/engine_state.h"
 #include "script/script.h"
@@ -13,12 +15,12 @@
 
 namespace {
 constexpr int DEFAULT_RATE = 44100;
-constexpr long MAX_MUSIC_BYTES = 1L << 30; // larger files are refused rather than allocated
+constexpr size_t MAX_MUSIC_BYTES = size_t(1) << 30; // larger files are refused rather than allocated
 
 struct MusicState {
     SoundStream *stream = nullptr;                   // music stream handle; each init replaces it
     int channel = -1;                                // music channel from the last play
-    unsigned char *buffers[SOUND_MAX_STREAMS] = {};  // whole music files, read by their streams
+    std::vector<uint8_t> buffers[SOUND_MAX_STREAMS]; // whole music files, read by their streams
     int bufferCount = 0;
 };
 
@@ -36,23 +38,6 @@ int mixingRate() {
     if (rate != 0) return rate;
     console_Printf("frequency not found, defaulting to 44100\n");
     return DEFAULT_RATE;
-}
-
-// The whole file in one new heap block, or null when it cannot be opened or read.
-unsigned char *readWholeFile(const char *path, long &size) {
-    FILE *file = fopen(path, "rb");
-    if (!file) return nullptr;
-    unsigned char *bytes = nullptr;
-    if (fseek(file, 0, SEEK_END) == 0 && (size = ftell(file)) >= 0 && size <= MAX_MUSIC_BYTES &&
-        fseek(file, 0, SEEK_SET) == 0) {
-        bytes = static_cast<unsigned char *>(malloc(size_t(size) + 1));
-        if (bytes && size > 0 && fread(bytes, size_t(size), 1, file) != 1) {
-            free(bytes);
-            bytes = nullptr;
-        }
-    }
-    fclose(file);
-    return bytes;
 }
 
 void reportMissing(const char *path) {
@@ -85,19 +70,20 @@ void soundStream_Init() {
         trace_Write("- _Vortan_ \terror on soundStream_Init : init error\n");
         return;
     }
-    long size = 0;
-    unsigned char *bytes = pathFits ? readWholeFile(path, size) : nullptr;
-    if (!bytes) return reportMissing(pathFits ? path : script_Param(1));
-    if (music.bufferCount == SOUND_MAX_STREAMS) {
-        free(bytes);
-        return reportTooMany(path);
-    }
-    SoundStream *stream = sound_StreamOpen(bytes, SOUND_STREAM_MODE, 0, int(size));
+    std::vector<uint8_t> bytes;
+    if (!pathFits || !engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes))
+        return reportMissing(pathFits ? path : script_Param(1));
+    if (music.bufferCount == SOUND_MAX_STREAMS) return reportTooMany(path);
+    // The stream reads from its buffer for as long as it lives: the buffer moves into the table
+    // first (a moved vector keeps its block), and leaves it again if no decoder takes the file.
+    std::vector<uint8_t> &kept = music.buffers[music.bufferCount];
+    kept = std::move(bytes);
+    SoundStream *stream = sound_StreamOpen(kept.data(), SOUND_STREAM_MODE, 0, int(kept.size()));
     if (!stream) {
-        free(bytes);
+        kept = std::vector<uint8_t>();
         return reportUndecodable(path);
     }
-    music.buffers[music.bufferCount++] = bytes;
+    music.bufferCount++;
     music.stream = stream;
     console_Printf("\n_.________ Opening Stream\n");
     sound_StreamSetEndCallback(stream, streamEvent, nullptr);
@@ -126,12 +112,10 @@ void soundStream_Close() {
 
 void soundStream_Stop() {
     sound_CloseStreams();
-    for (int i = 0; i < music.bufferCount; ++i) free(music.buffers[i]);
     music = MusicState();
 }
 
 void sound_Reset() {
     sound_LayerReset();
-    for (int i = 0; i < music.bufferCount; ++i) free(music.buffers[i]);
     music = MusicState();
 }

@@ -4,6 +4,7 @@
 
 #include "resources/dialog_template.h"
 #include "resources/rcdata.h"
+#include "runtime/engine_state.h"
 #include "script/text.h"
 
 #include <FL/Enumerations.H>
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -135,17 +137,9 @@ Fl_RGB_Image *PictureBox_LoadResource(const PictureBoxData &record) {
 }
 
 Fl_RGB_Image *PictureBox_LoadFile(const PictureBoxData &record) {
-    FILE *file = fopen(record.name, "rb");
-    if (!file) return nullptr;
-    Fl_RGB_Image *picture = nullptr;
-    long size = (fseek(file, 0, SEEK_END) == 0) ? ftell(file) : -1;
-    if (size > 0 && size <= PICTUREBOX_MAX_FILE && fseek(file, 0, SEEK_SET) == 0) {
-        std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size_t(size)]);
-        if (bytes && fread(bytes.get(), 1, size_t(size), file) == size_t(size))
-            picture = decodePicture(bytes.get(), size_t(size));
-    }
-    fclose(file);
-    return picture;
+    std::vector<uint8_t> bytes;
+    if (!engine_ReadFile(record.name, PICTUREBOX_MAX_FILE, &bytes) || bytes.empty()) return nullptr;
+    return decodePicture(bytes.data(), bytes.size());
 }
 
 Fl_RGB_Image *loadPicture(const PictureBoxData &record) {

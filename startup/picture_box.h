@@ -35,7 +35,7 @@ constexpr unsigned PBX_SETCURSOR = 0x8001; // lParam: an Fl_Cursor, 0 for the cl
 constexpr size_t PICTUREBOX_NAME_SIZE = 260;   // window text and picture names: 259 characters
 constexpr size_t PICTUREBOX_CLASS_SIZE = 16;   // class names are compared within 16 bytes
 constexpr int PICTUREBOX_MAX_EDGE = 16384;     // bigger pictures are refused, not allocated
-constexpr long PICTUREBOX_MAX_FILE = 64L << 20; // picture files above 64 MiB are refused
+constexpr size_t PICTUREBOX_MAX_FILE = size_t(64) << 20; // picture files above 64 MiB are refused
 
 // A decoded picture: 8-bit RGB, top row first.
 struct PictureBoxImage {

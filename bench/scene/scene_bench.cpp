@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include <GLFW/glfw3.h>
@@ -80,23 +81,21 @@ void BM_LoadValidateCompile(benchmark::State &state) {
 }
 
 void BM_ValidateOnly(benchmark::State &state) {
-    size_t size = 0;
-    uint8_t *bytes = scene_ReadWholeFile(sceneFile(int(state.range(0))).c_str(), &size);
-    for (auto _ : state) benchmark::DoNotOptimize(scene_Validate3ds(bytes, size, nullptr, 0));
-    free(bytes);
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(size));
+    std::vector<uint8_t> bytes;
+    engine_ReadFile(sceneFile(int(state.range(0))).c_str(), SCENE_MAX_FILE_BYTES, &bytes);
+    for (auto _ : state) benchmark::DoNotOptimize(scene_Validate3ds(bytes.data(), bytes.size(), nullptr, 0));
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
     faceCounter(state);
 }
 
 void BM_Lib3dsReadValidated(benchmark::State &state) {
-    size_t size = 0;
-    uint8_t *bytes = scene_ReadWholeFile(sceneFile(int(state.range(0))).c_str(), &size);
+    std::vector<uint8_t> bytes;
+    engine_ReadFile(sceneFile(int(state.range(0))).c_str(), SCENE_MAX_FILE_BYTES, &bytes);
     for (auto _ : state) {
-        Lib3dsFile *file = scene_Read3ds(bytes, size, nullptr, 0);
+        Lib3dsFile *file = scene_Read3ds(bytes.data(), bytes.size(), nullptr, 0);
         if (!file) return state.SkipWithError("read failed");
         lib3ds_file_free(file);
     }
-    free(bytes);
     faceCounter(state);
 }
 

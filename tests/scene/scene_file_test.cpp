@@ -9,6 +9,7 @@
 
 #include <lib3ds/node.h>
 
+#include "runtime/engine_state.h"
 #include "scene/scene_file.h"
 #include "tests/scene/chunk_builder.h"
 #include "tests/support/temp_dir.h"
@@ -28,10 +29,8 @@ std::string reasonFor(const Bytes &bytes) {
 }
 
 Bytes fileBytes(const std::string &path) {
-    size_t size = 0;
-    uint8_t *block = scene_ReadWholeFile(path.c_str(), &size);
-    Bytes bytes(block, block + size);
-    free(block);
+    Bytes bytes;
+    EXPECT_TRUE(engine_ReadFile(path.c_str(), SCENE_MAX_FILE_BYTES, &bytes)) << path;
     return bytes;
 }
 
