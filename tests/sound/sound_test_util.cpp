@@ -99,7 +99,3 @@ std::vector<std::string> soundtest_Events(const std::string &console) {
         events.push_back((*it)[1].matched ? (*it)[1].str() : "END");
     return events;
 }
-
-// Sanitizer builds: libsndfile's Ogg reader leaks libvorbis's info block when it gives up on a
-// truncated file. That is the library's, not ours.
-extern "C" const char *__lsan_default_suppressions() { return "leak:libvorbis.so\n"; }
