@@ -91,6 +91,9 @@ void GlowCapture(double frameDelta) {
     ReduceRenderTarget(FIRST_TARGET + 1, FIRST_TARGET + 2);
     ReduceRenderTarget(FIRST_TARGET + 2, FIRST_TARGET + 3);
     End2D();
+    // The colour the capture leaves stays behind the main pass, but its depth would not: the small
+    // scene and the reduction squares would keep the full-size scene from drawing in the corner.
+    glClear(GL_DEPTH_BUFFER_BIT);
 }
 
 void DrawFullScreenQuad(const Layer &record, int screenWidth, int screenHeight) {

@@ -357,6 +357,27 @@ TEST_F(SceneReplay, GlowDrawsTheSceneTwiceSoItRunsTwiceAsFast) {
     EXPECT_FLOAT_EQ(scene.replayFrame, 6.0f);
 }
 
+// The glow's capture renders the scene small into the lower-left corner and shrinks it there;
+// none of that may keep the main pass from drawing the full-size scene in the corner.
+TEST_F(SceneDraw, GlowCaptureLeavesNoDepthForTheMainPass) {
+    Lib3dsFile *file = probeFile();
+    scenegen_AddMaterial(file, paint("wall", 0.0f, 0.8f, 0.0f));
+    scenegen_AddMaterial(file, paint("near", 0.8f, 0.0f, 0.0f));
+    scenegen_AddMesh(file, "wall", scenegen_Triangle({-100, 20, -100}, {100, 20, -100}, {0, 20, 200}), "wall");
+    scenegen_AddObjectNode(file, "wall", nullptr, {0, 0, 0}, {0, 0, 0});
+    addTriangle(file, "tri", "near");
+    show(file);
+    for (int i = 0; i < 3; ++i) {
+        CreateRenderTarget(64 >> i, 21 + i);
+        engine.layers[21 + i].fade = 0.0f; // nothing added by the composite: the main pass alone
+    }
+    engine.glowEnabled = 1;
+    engine_DrawFrame(0.0);
+    // Inside the small triangle of the 64-pixel capture and in the corner the reductions drew
+    // over: the wall at full size, lit green, as outside the corner.
+    for (const Pixel p : {Pixel{32, 30}, Pixel{8, 8}, Pixel{100, 20}}) EXPECT_TRUE(near(p, 0, 204, 0, 4)) << p.x;
+}
+
 // The commands as the script runs them, one line a frame, through the engine's own handlers: the
 // scene appears through its first camera in the frame whose line selects it, with the known
 // triangle where the camera puts it.
