@@ -50,14 +50,14 @@ bool makeFolders(const char *dir) {
 }
 } // namespace
 
-bool capture_Begin(const char *dir, double fps, long firstFrame) {
+bool capture_Begin(const char *dir, double fps) {
     if (!makeFolders(dir)) {
         fprintf(stderr, "vortan: cannot create the capture folder %s: %s\n", dir, strerror(errno));
         return false;
     }
     text_CopyBounded(capture.dir, dir);
     capture.fps = fps > 0 ? fps : 60.0;
-    capture.firstFrame = firstFrame > 0 ? firstFrame : 0;
+    capture.firstFrame = 0;
     capture.frame = 0;
     engine_SetClock(virtualClock);
     return true;
@@ -66,6 +66,7 @@ bool capture_Begin(const char *dir, double fps, long firstFrame) {
 long capture_Frame() { return capture.frame; }
 double capture_Clock() { return double(capture.firstFrame + capture.frame) / capture.fps; }
 void capture_NextFrame() { ++capture.frame; }
+void capture_SetFirstFrame(long firstFrame) { capture.firstFrame = firstFrame > 0 ? firstFrame : 0; }
 
 bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int height) {
     FILE *file = fopen(path, "wb");

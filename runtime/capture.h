@@ -4,10 +4,13 @@
 #pragma once
 #include <cstddef>
 
-// Creates dir when missing (parents too) and installs the virtual clock at frame 0, which reads
-// firstFrame / fps (a show started later than 0 keeps the grid of a show played from 0). False,
-// with a message on standard error, when the folder cannot be made.
-bool capture_Begin(const char *dir, double fps, long firstFrame = 0);
+// Creates dir when missing (parents too) and installs the virtual clock at frame 0, reading 0.
+// False, with a message on standard error, when the folder cannot be made.
+bool capture_Begin(const char *dir, double fps);
+
+// Frame 0 reads firstFrame / fps from now on (a show started part-way keeps the frame grid of
+// a show played from 0).
+void capture_SetFirstFrame(long firstFrame);
 
 // Reads the back buffer (width x height) and writes it as the current frame's PNG; progress goes
 // to standard error. False when the file cannot be written.

@@ -16,6 +16,7 @@
 #include "runtime/check.h"
 #include "runtime/engine_state.h"
 #include "runtime/gl_ext.h"
+#include "runtime/options.h"
 #include "runtime/render.h"
 #include "runtime/texture.h"
 #include "script/script.h"
@@ -40,6 +41,7 @@ struct RunState {
     char captureDir[ENGINE_PATH_SIZE] = ""; // --capture's folder, or a temporary one for --video
     bool temporaryCapture = false;
     double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
+    double firstShown = 0.0;  // the clock reading of the first frame shown (--start moves it)
     WatchState watch;
 };
 RunState run;
@@ -145,37 +147,46 @@ void selectFrameTextureUnit() {
     glEnable(GL_TEXTURE_2D);
 }
 
-// The first frame of the frame grid (frame k reads k / fps) whose clock reading is at or past t.
-long firstFrameAt(double t, double fps) { return t > 0 ? long(std::ceil(t * fps - 1e-6)) : 0; }
+// Where a fast-forward stopped: the clock reading of the first frame to show, and of the last
+// frame played unseen before it (that frame's delta follows from it).
+struct ForwardEnd {
+    double first = 0.0;
+    double previous = 0.0;
+};
 
-// Plays the show without drawing up to the clock reading target, frame by frame on the grid of
-// engine.options.fps: each skipped frame runs its one script line and advances what drawing it
-// would have advanced (the scene's replay, layer fades and drifts), so the first drawn frame shows
-// what playing from 0 would show. A music stream started in a skipped frame starts as far into
-// the music as that frame lies before target. Returns the clock reading of the last skipped
-// frame, from which the first drawn frame takes its delta (target when none was skipped).
-double fastForward(double target, EngineClock clock) {
+// Plays the show unseen from clock 0 up to the script time target, frame by frame on the grid of
+// engine.options.fps (frame k reads k / fps): each frame runs its one script line and advances
+// what drawing would advance (the scene's replay, layer fades and drifts), so the first frame
+// shown is the frame playing from 0 would show. Script time is the clock less demoStart, so
+// "@setdemostart" lines count as they do in play. Music played in these frames is held and then
+// placed as far in as the show has gone since.
+ForwardEnd fastForward(double target, EngineClock clock) {
     const double fps = engine.options.fps;
-    const long frames = firstFrameAt(target, fps);
-    double previous = target;
+    const double epsilon = 0.5 / fps / 1000.0; // below any frame step: a stamp on the grid counts
+    ForwardEnd end;
     engine_SetClock(forwardClock);
-    for (long k = 0; k < frames; ++k) {
+    // Script time never runs ahead of the clock, so the clock bounds the frames; a script that
+    // keeps restarting its time is cut off there.
+    const long most = long(std::ceil((target + OPTIONS_MAX_START) * fps));
+    long k = 0;
+    for (; k < most && double(k) / fps - engine.demoStart < target - epsilon; ++k) {
         const double now = double(k) / fps;
-        const double frameDelta = k == 0 ? 0.0 : double(float(now - previous));
-        previous = now;
+        const double frameDelta = k == 0 ? 0.0 : double(float(now - end.previous));
+        end.previous = now;
         run.forwardTime = now;
-        sound_SetStartOffset(target - now);
+        sound_HoldStarts(now);
         engine.runStatus = script_Eval(now - engine.demoStart);
         if (engine.runStatus == -1) {
             // The end came before the start time: step back onto the end line, so the first
-            // drawn frame reaches it again and the show ends there.
+            // shown frame reaches it again and the show ends there.
             script.currentLine--;
             engine.runStatus = 0;
+            ++k;
             break;
         }
-        if (k + 1 == frames) {
-            // The last skipped frame is drawn (not shown), so the first shown frame starts from
-            // the GL state a played frame leaves behind: glow targets, depth function.
+        if (double(k + 1) / fps - engine.demoStart >= target - epsilon) {
+            // The last unseen frame is drawn, so the first shown frame starts from the GL state a
+            // played frame leaves behind: glow targets, depth function.
             engine_DrawFrame(frameDelta);
             continue;
         }
@@ -186,9 +197,11 @@ double fastForward(double target, EngineClock clock) {
             for (int i = 0; i < ENGINE_LAYERS; i++) AdvanceLayer(engine.layers[i], frameDelta);
         }
     }
-    sound_SetStartOffset(0.0);
+    end.first = double(k) / fps;
+    if (k == 0) end.previous = end.first;
+    sound_ReleaseStarts(end.first);
     engine_SetClock(clock);
-    return previous;
+    return end;
 }
 
 // The state of a show about to start: engine record (window settings and options kept),
@@ -241,10 +254,12 @@ void reloadScript(double now, EngineClock clock) {
                 report.errors, report.errors == 1 ? "" : "s");
         return;
     }
+    const double scriptTime = now - engine.demoStart;
     resetShow();
     loadScript(path);
-    fastForward(now, clock);
-    fprintf(stderr, "vortan: reloaded %s at %.3f s\n", path, now);
+    // Replayed unseen from 0 on the frame grid; the show then goes on at the clock's reading now.
+    engine.demoStart += now - fastForward(scriptTime, clock).first;
+    fprintf(stderr, "vortan: reloaded %s at %.3f s\n", path, scriptTime);
 }
 
 // Step 8 of a frame: background, scene, then the 2D stage. Only with a scene selected.
@@ -308,7 +323,7 @@ bool frameLoop(EngineClock clock, double previous) {
     int looks = 0;
     while (engine.runStatus != -1) {
         const double now = engine_Time();
-        if (options.duration >= 0 && now >= options.start + options.duration) break;
+        if (options.duration >= 0 && now >= run.firstShown + options.duration) break;
         // Look n falls due at t0 + n x interval (not summed up, and with a margin for the clock's
         // rounding), so on the capture clock it falls on the same frames on every machine.
         if (options.watch && now + 1e-9 >= t0 + (looks + 1) * WATCH_INTERVAL) {
@@ -428,8 +443,7 @@ int makeVideo(const EngineOptions &options) {
 int engine_RunShow() {
     const EngineOptions &options = engine.options;
     if (!chooseCaptureDir(options)) return 3;
-    if (run.capturing && !capture_Begin(run.captureDir, options.fps, firstFrameAt(options.start, options.fps)))
-        return 3;
+    if (run.capturing && !capture_Begin(run.captureDir, options.fps)) return 3;
     const EngineClock clock = run.capturing ? captureClock : glfwClock;
     engine.runStatus = 0;
 
@@ -470,9 +484,14 @@ int engine_RunShow() {
     }
     double previous = engine_Time();
     if (options.start > 0) {
-        const double first = double(firstFrameAt(options.start, options.fps)) / options.fps;
-        previous = fastForward(first, clock);
-        if (!run.capturing) glfwSetTime(first); // the first frame shows the start time
+        const ForwardEnd end = fastForward(options.start, clock);
+        previous = end.previous;
+        run.firstShown = end.first;
+        const long firstFrame = std::lround(end.first * options.fps);
+        if (run.capturing) capture_SetFirstFrame(firstFrame);
+        else glfwSetTime(end.first); // the first frame shows the start time
+        fprintf(stderr, "vortan: starting at script time %.3f s: clock %.3f s, frame %ld of the show at %g fps\n",
+                end.first - engine.demoStart, end.first, firstFrame, options.fps);
     }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
     const bool written = frameLoop(clock, previous);

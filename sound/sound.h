@@ -20,9 +20,12 @@ void sound_CaptureBegin(const char *wavPath, double fps);
 void sound_CaptureFrame(long frame);
 void sound_CaptureEnd();
 
-// Starting the show part-way ("--start"): the next soundStream_Play starts the music this many
-// seconds into the file instead of at its beginning (used once, then back to 0).
-void sound_SetStartOffset(double seconds);
+// Starting the show part-way ("--start", a live reload): while the frames before the start are
+// played unseen, sound_HoldStarts(clock) before each says what the show clock reads; music
+// played then stays silent at its start. sound_ReleaseStarts(clock) at the first shown frame
+// places each such stream as far into its music as the show has gone since it was played.
+void sound_HoldStarts(double clock);
+void sound_ReleaseStarts(double clock);
 
 // Live reload: closes every music stream and frees the music buffers, so the show can start
 // again; the device and a running capture soundtrack go on.

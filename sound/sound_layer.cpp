@@ -51,6 +51,10 @@ struct SoundStream {
     float current[2] = {0, 0};
     float next[2] = {0, 0};
     bool primed = false;
+    // Played while starts were held: silent at its start until released, then placed as far in
+    // as the show has gone since heldAt.
+    bool held = false;
+    double heldAt = 0.0;
 };
 
 namespace {
@@ -78,7 +82,8 @@ struct SoundLayer {
     bool onDummy = false;           // fell back to the dummy driver
     bool fallbackSaid = false;
     int serial = 0;
-    double startOffset = 0.0;       // seconds into the stream for the next play
+    bool holding = false;           // plays are held (a start time being fast-forwarded to)
+    double holdClock = 0.0;         // the show clock the next held play happens at
     SoundChannel channels[SOUND_CHANNELS];
     SoundStream streams[SOUND_MAX_STREAMS];
     SoundCapture capture;
@@ -206,7 +211,7 @@ void mixBlock(int16_t *out, int frames) {
     std::fill(layer.mix, layer.mix + 2 * frames, 0.0f);
     for (int c = 0; c < SOUND_CHANNELS; ++c) {
         SoundChannel &channel = layer.channels[c];
-        if (!channel.stream) continue;
+        if (!channel.stream || channel.stream->held) continue;
         float gain = float(channel.volume) / float(SOUND_MAX_VOLUME);
         for (int i = 0; i < frames; ++i) {
             float frame[2];
@@ -404,8 +409,9 @@ int sound_StreamPlay(int channel, SoundStream *stream) {
         if (index == SOUND_CHANNELS) return 0;
     }
     stopChannel(index);
-    streamSeek(*stream, layer.startOffset);
-    layer.startOffset = 0.0;
+    streamSeek(*stream, 0.0);
+    stream->held = layer.holding;
+    stream->heldAt = layer.holdClock;
     SoundChannel &target = layer.channels[index];
     target.stream = stream;
     target.volume = SOUND_MAX_VOLUME;
@@ -460,9 +466,20 @@ void sound_Mix(int16_t *out, int frames) {
     }
 }
 
-void sound_SetStartOffset(double seconds) {
+void sound_HoldStarts(double clock) {
     MixLock lock;
-    layer.startOffset = seconds > 0 ? seconds : 0.0;
+    layer.holding = true;
+    layer.holdClock = clock;
+}
+
+void sound_ReleaseStarts(double clock) {
+    MixLock lock;
+    layer.holding = false;
+    for (SoundStream &stream : layer.streams) {
+        if (!stream.used || !stream.held) continue;
+        stream.held = false;
+        if (stream.channel >= 0) streamSeek(stream, clock - stream.heldAt);
+    }
 }
 
 int64_t sound_CaptureSampleAt(long frame) {
@@ -532,5 +549,5 @@ void sound_LayerReset() {
     layer.onDummy = false;
     layer.fallbackSaid = false;
     layer.rate = 0;
-    layer.startOffset = 0.0;
+    layer.holding = false;
 }

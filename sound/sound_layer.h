@@ -36,7 +36,7 @@ SoundStream *sound_StreamOpen(const void *data, unsigned mode, int offset, int l
 bool sound_StreamSetEndCallback(SoundStream *stream, SoundStreamCallback callback, void *userData);
 bool sound_StreamSetSyncCallback(SoundStream *stream, SoundStreamCallback callback, void *userData);
 
-// Plays the stream from its start (or from the start offset, see sound_SetStartOffset) on
+// Plays the stream from its start (held there while starts are held, see sound_HoldStarts) on
 // channel (SOUND_FREE: the first free one) at full volume. A stream already playing moves to
 // the new channel and starts again. Returns a non-zero channel handle, or 0.
 int sound_StreamPlay(int channel, SoundStream *stream);

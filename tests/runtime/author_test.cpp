@@ -67,11 +67,14 @@ TEST(AuthorStart, FramesAndSoundtrackOfALateStartEqualThoseOfTheWholeShow) {
     ASSERT_TRUE(tgawrite_Save((dir + "/datas/dot.tga").c_str(), texels.data(), 8, 8, 3, TgaWriteOptions{}));
     const VortanRun whole = vrun_Run(dir, "--capture whole --fps 10 --duration 3.2 --resolution 320x240");
     ASSERT_EQ(whole.status, 0) << whole.err;
-    // Started at 2.5 s: every line up to the clear colour of 1.0 + 1.35 runs before the first
-    // frame; 2.75 and 2.85 bring the additive layer move and the bars' end in both runs.
-    const VortanRun late = vrun_Run(dir, "--capture late --fps 10 --start 2.5 --duration 0.7 --resolution 320x240");
+    // Started at script time 1.5 s, 2.5 s on the clock after "@setdemostart" at 1.0: every line
+    // up to the clear colour of 1.35 runs before the first frame; script times 1.75 and 1.85
+    // bring the additive layer move and the bars' end in both runs.
+    const VortanRun late = vrun_Run(dir, "--capture late --fps 10 --start 1.5 --duration 0.7 --resolution 320x240");
     ASSERT_EQ(late.status, 0) << late.err;
     ASSERT_EQ(vrun_CountFrames(dir + "/whole"), 32);
+    EXPECT_NE(late.err.find("starting at script time 1.500 s: clock 2.500 s, frame 25 of the show at 10 fps"),
+              std::string::npos) << late.err;
     ASSERT_EQ(vrun_CountFrames(dir + "/late"), 7);
     for (int k = 0; k < 7; ++k) {
         Picture expected, got;

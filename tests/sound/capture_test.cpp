@@ -48,9 +48,12 @@ TEST_F(SoundTest, StartOffsetMovesTheMusicAndPassesOverEarlierSyncPoints) {
     soundtest_WriteWav("cues.wav", source, 44100, {{100, "early"}, {700, "late"}});
     CaptureRun run = soundtest_Capture(441.0, 7, console, [](long k) {
         if (k == 0) {
+            // The show starts part-way: the music, played 500 frames before the first one shown,
+            // is 500 frames in.
+            sound_HoldStarts(1.0);
             soundtest_Init("cues.wav", "44100");
-            sound_SetStartOffset(500.0 / 44100); // the show started part-way: the music is 500 frames in
             soundStream_Play();
+            sound_ReleaseStarts(1.0 + 500.0 / 44100);
         }
     });
     ASSERT_EQ(run.samples.size(), size_t(2 * 700));
