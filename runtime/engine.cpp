@@ -51,6 +51,10 @@ double captureClock() { return capture_Clock(); }
 double forwardClock() { return run.forwardTime; }
 
 void keyCallback(GLFWwindow *, int key, int, int action, int) { engine_OnKey(key, action); }
+
+// GLFW's own reason ("X11: The DISPLAY environment variable is missing") goes with the fatal
+// notice, which alone does not say what to do.
+void glfwError(int, const char *description) { fprintf(stderr, "vortan: GLFW: %s\n", description); }
 void sizeCallback(GLFWwindow *, int width, int height) { engine_OnWindowSize(width, height); }
 
 struct CommandEntry {
@@ -450,6 +454,7 @@ int engine_RunShow() {
     loadScript(options.scriptPath);
     scriptFileChanged(options.scriptPath); // the file as loaded: later changes reload it
 
+    glfwSetErrorCallback(glfwError);
     if (!glfwInit()) {
         engine_FatalNotice("Error in GL init !");
         return -1;

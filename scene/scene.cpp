@@ -322,6 +322,20 @@ void glSetCamera() {
     const char *name = script_Param(1); // the last parameter keeps its end-of-line character
     setCamera(name);
     console_Printf("%s\n", name);
+    // The scene then shows nothing: say why, naming the camera as the script wrote it.
+    const int slot = engine.currentScene;
+    Lib3dsFile *file = slot >= 0 && slot < SCENE_SLOTS ? scene.slots[slot] : nullptr;
+    if (file && !lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE)) {
+        char shown[SCRIPT_TEXT_SIZE];
+        text_CopyBounded(shown, name);
+        const size_t length = strlen(shown);
+        const bool lineEnd = length > 0 && shown[length - 1] == '\n';
+        if (lineEnd) shown[length - 1] = '\0';
+        char detail[SCRIPT_TEXT_SIZE + 96];
+        snprintf(detail, sizeof detail, "no camera '%s' in scene %d%s", shown, slot,
+                 lineEnd ? " (the name carries the line end: end the line with '|')" : "");
+        trace_Error("glSetCamera", detail);
+    }
 }
 
 void glSetReplaySpeed() {

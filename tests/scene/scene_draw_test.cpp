@@ -424,6 +424,10 @@ TEST_F(SceneDraw, ScriptSelectsTheSceneAndItsCameras) {
     EXPECT_TRUE(background(centroid(-3.0)));
     EXPECT_FLOAT_EQ(scene.replayFrame, frozen);
     EXPECT_EQ(console, "Camera02\nCamera01\n\n");
+    EXPECT_NE(trace().find("- _Vortan_ \terror on glSetCamera : no camera 'Camera01' in scene 0 (the name carries "
+                           "the line end: end the line with '|')\n"),
+              std::string::npos)
+        << trace();
     EXPECT_TRUE(testgl_Near(frame(centroid()), lit.r, lit.g, lit.b, 3)); // selecting again: Camera01
 }
 
