@@ -222,6 +222,9 @@ void followState(Checker &c, int opcode, int fileLine) {
         if (length > 0 && (stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)))
             finding(c, fileLine, true, "@setresourcedir: directory '%s' not found", dir);
     } else if (opcode == OP_LOADTEXTURE) {
+        if (atoi(script_Param(3)) != 1)
+            finding(c, fileLine, false, "@glloadtextureslot: without mipmaps (parameter 3 is not 1) the texture is "
+                    "incomplete and draws as if untextured; load it with 1");
         int slot = atoi(script_Param(2));
         if (slot >= 0 && slot < ENGINE_TEXTURE_SLOTS) {
             text_CopyBounded(c.slotNames[slot], p1);

@@ -82,16 +82,19 @@ TEST(CheckTest, TimeOrderResourceDirAndEnd) {
                      "@glsetclearcolor 3|0|0|0\n"   // 2: earlier than line 1
                      "@setdemostart 4|\n"           // script time starts again
                      "@glsetclearcolor 1|0|0|0\n"   // 4: fine after the restart
-                     "@setresourcedir 2|nowhere/\n" // 5: missing directory
-                     ")\n"                          // 6: closes nothing
+                     "@glloadtextureslot 1|a.qlo|2|0\n" // 5: no mipmaps
+                     "@setresourcedir 2|nowhere/\n" // 6: missing directory
+                     ")\n"                          // 7: closes nothing
                      "@end 10\n"
                      "@bogus 11|1\n");              // after the end: never runs, not reported
     CheckReport report;
     std::string out = runCheck("a.qlo", &report);
     EXPECT_EQ(out,
               "a.qlo:2: warning: time stamp 3 is earlier than the line before (5): lines run in file order\n"
-              "a.qlo:5: error: @setresourcedir: directory 'nowhere/' not found\n"
-              "a.qlo:6: warning: ')' closes no open macro\n");
+              "a.qlo:5: warning: @glloadtextureslot: without mipmaps (parameter 3 is not 1) the texture is incomplete "
+              "and draws as if untextured; load it with 1\n"
+              "a.qlo:6: error: @setresourcedir: directory 'nowhere/' not found\n"
+              "a.qlo:7: warning: ')' closes no open macro\n");
     EXPECT_EQ(report.errors, 1);
 
     std::string big;
