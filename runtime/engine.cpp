@@ -183,6 +183,8 @@ ForwardEnd fastForward(double target, EngineClock clock) {
         if (engine.runStatus == -1) {
             // The end came before the start time: step back onto the end line, so the first
             // shown frame reaches it again and the show ends there.
+            fprintf(stderr, "vortan: the script ends (\"@end\") before script time %g s: only its last frame is "
+                    "shown\n", target);
             script.currentLine--;
             engine.runStatus = 0;
             ++k;
