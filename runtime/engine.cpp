@@ -19,6 +19,7 @@
 #include "runtime/options.h"
 #include "runtime/render.h"
 #include "runtime/texture.h"
+#include "runtime/window_hints.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "startup/console.h"
@@ -379,13 +380,7 @@ void shutdown() {
 }
 
 bool openWindow() {
-    glfwDefaultWindowHints();
-    glfwWindowHint(GLFW_RED_BITS, 8);
-    glfwWindowHint(GLFW_GREEN_BITS, 8);
-    glfwWindowHint(GLFW_BLUE_BITS, 8);
-    glfwWindowHint(GLFW_ALPHA_BITS, 8);
-    glfwWindowHint(GLFW_DEPTH_BITS, 24);
-    glfwWindowHint(GLFW_STENCIL_BITS, 0);
+    engine_WindowHints();
     GLFWmonitor *monitor = engine.windowMode == ENGINE_FULLSCREEN ? glfwGetPrimaryMonitor() : nullptr;
     run.window = glfwCreateWindow(engine.screenWidth, engine.screenHeight, "_Vortan_", monitor, nullptr);
     if (!run.window) return false;

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "runtime/window_hints.h"
+
 GLFWwindow *testgl_Open(int width, int height) {
     if (!glfwInit()) {
         usleep(200000); // the display may have refused this one connection
@@ -16,13 +18,8 @@ GLFWwindow *testgl_Open(int width, int height) {
             return nullptr;
         }
     }
-    glfwDefaultWindowHints();
-    glfwWindowHint(GLFW_RED_BITS, 8);
-    glfwWindowHint(GLFW_GREEN_BITS, 8);
-    glfwWindowHint(GLFW_BLUE_BITS, 8);
-    glfwWindowHint(GLFW_ALPHA_BITS, 8);
-    glfwWindowHint(GLFW_DEPTH_BITS, 24);
-    glfwWindowHint(GLFW_STENCIL_BITS, 0);
+    // The engine's framebuffer, in a window of fixed size.
+    engine_WindowHints();
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
     // Xvfb now and then refuses a connection made in quick succession: try a few times.
     GLFWwindow *window = nullptr;
@@ -32,10 +29,7 @@ GLFWwindow *testgl_Open(int width, int height) {
             glfwTerminate();
             usleep(200000);
             if (!glfwInit()) return nullptr;
-            glfwDefaultWindowHints();
-            glfwWindowHint(GLFW_DEPTH_BITS, 24);
-            glfwWindowHint(GLFW_ALPHA_BITS, 8);
-            glfwWindowHint(GLFW_STENCIL_BITS, 0);
+            engine_WindowHints();
             glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
         }
     }
