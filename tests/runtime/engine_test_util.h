@@ -8,6 +8,7 @@
 
 #include "runtime/engine.h"
 #include "runtime/engine_state.h"
+#include "runtime/gl_ext.h"
 #include "runtime/render.h"
 #include "script/script.h"
 #include "script/text.h"
@@ -30,6 +31,17 @@ inline GLFWwindow *etest_OpenShow(int width, int height) {
 }
 
 // Parameter buffers 0.. as the evaluator leaves them for one line.
+// A cleared frame in the 2D stage as the frame loop sets it up (unit 0 modulating, texturing
+// and blending on); End2D closes it.
+inline void etest_Begin2DStage() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glext.activeTexture(GL_TEXTURE0_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    Begin2D();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+}
+
 inline void etest_Params(std::initializer_list<const char *> texts) {
     for (auto &buffer : script.params) buffer[0] = '\0';
     int k = 0;

@@ -135,12 +135,7 @@ TEST(Glow, CaptureReducesTwiceAndCompositeAddsEachPictureTwice) {
     glClearColor(0, 0, 0, 0);
     for (auto [alpha3, red, green] : {std::tuple{"0", 100, 100}, {"1", 255, 255}}) {
         setAlpha("3", alpha3);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glext.activeTexture(GL_TEXTURE0_ARB);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        Begin2D();
-        glEnable(GL_TEXTURE_2D);
-        glEnable(GL_BLEND);
+        etest_Begin2DStage();
         GlowComposite(640, 480);
         End2D();
         // 200 x 0.5 x 0.5 twice; with target 3 at full weight 100 + 2 x 200, saturated.

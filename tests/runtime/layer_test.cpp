@@ -18,12 +18,7 @@ constexpr unsigned WHITE = 1, RED = 2, GREEN = 3, HOLES = 4;
 
 // One 2D stage as the frame loop sets it up, drawing only `layer`.
 void drawAlone(Layer &layer, double frameDelta) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glext.activeTexture(GL_TEXTURE0_ARB);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    Begin2D();
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
+    etest_Begin2DStage();
     DrawLayer(layer, engine.screenWidth, engine.screenHeight, frameDelta);
     glDisable(GL_BLEND);
     End2D();
