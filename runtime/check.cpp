@@ -1,14 +1,24 @@
 // The script checker: the script engine compiles the file exactly as the show would, then every
-// compiled line is read back against what its command's handler will do with it.
+// compiled line is read back against what its command's handler will do with it, and every file
+// it loads is opened with the engine's own decoders and validator.
 #include "runtime/check.h"
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <sys/stat.h>
 
+#include <lib3ds/camera.h>
+#include <lib3ds/material.h>
+#include <lib3ds/node.h>
+
 #include "runtime/engine_state.h"
+#include "runtime/inspect.h"
+#include "scene/scene_file.h"
 #include "script/script.h"
 #include "script/text.h"
 
@@ -79,12 +89,18 @@ const CommandRule COMMANDS[] = {
 constexpr int COMMAND_COUNT = sizeof COMMANDS / sizeof COMMANDS[0];
 static_assert(COMMAND_COUNT == 25, "the engine has 25 commands");
 
+constexpr int OP_INITSOUND = CHECK_OP_INITSOUND;
 constexpr int OP_SETDEMOSTART = 5;
-constexpr int OP_LOADTEXTURE = 13;
-constexpr int OP_LOADSCENE = 14;
+constexpr int OP_CINEMASCOPE = 7;
+constexpr int OP_LOADTEXTURE = CHECK_OP_LOADTEXTURE;
+constexpr int OP_LOADSCENE = CHECK_OP_LOADSCENE;
+constexpr int OP_SETCURRENTSCENE = 15;
 constexpr int OP_SETLAYERPARAM = 11;
+constexpr int OP_RTPARAM = 21;
 constexpr int OP_GLSETCAMERA = 23;
 constexpr int OP_SETRESOURCEDIR = 24;
+static_assert(OP_LOADSCENE == 14 && OP_LOADTEXTURE == 13 && OP_INITSOUND == 3, "opcodes of the loading commands");
+constexpr int RENDER_TARGET_MAX = 8192; // the glow's own limit on a target's edge
 
 // Registered so opcodes resolve; the checker never evaluates a line.
 void noHandler() {}
@@ -93,9 +109,13 @@ struct Checker {
     const char *path;
     FILE *out;
     CheckReport report;
+    CheckSummary *summary; // null: nothing gathered
     char resourceDir[ENGINE_PATH_SIZE];
     char slotNames[ENGINE_TEXTURE_SLOTS][ENGINE_SLOT_NAME_SIZE];
     bool slotLoaded[ENGINE_TEXTURE_SLOTS];
+    Lib3dsFile *scenes[ENGINE_SCENE_SLOTS]; // what each scene slot holds, as the validator read it
+    int currentScene;
+    std::vector<uint8_t> bytes;             // the file being probed
 };
 
 void finding(Checker &c, int fileLine, bool error, const char *format, ...) __attribute__((format(printf, 4, 5)));
@@ -105,7 +125,7 @@ void finding(Checker &c, int fileLine, bool error, const char *format, ...) {
     va_start(args, format);
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    fprintf(c.out, "%s:%d: %s: %s\n", c.path, fileLine, error ? "error" : "warning", message);
+    if (c.out) fprintf(c.out, "%s:%d: %s: %s\n", c.path, fileLine, error ? "error" : "warning", message);
     (error ? c.report.errors : c.report.warnings)++;
 }
 
@@ -114,6 +134,13 @@ void withoutLineEnd(const char *text, char (&clean)[SCRIPT_TEXT_SIZE]) {
     text_CopyBounded(clean, text);
     size_t length = strlen(clean);
     while (length > 0 && (clean[length - 1] == '\n' || clean[length - 1] == ' ')) clean[--length] = '\0';
+}
+
+// Whether a number's value fits the int a handler reads it into.
+bool fitsInt(const char *text) {
+    errno = 0;
+    double value = strtod(text, nullptr);
+    return errno != ERANGE && value > double(INT_MIN) - 1.0 && value < double(INT_MAX) + 1.0;
 }
 
 bool isNumber(const char *text, bool integer) {
@@ -134,14 +161,102 @@ bool fileExists(const char *path) {
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-void checkFile(Checker &c, int fileLine, const char *what, const char *name) {
+// Lists the camera names of a scene, for a message.
+void cameraNames(const Lib3dsFile *file, char (&list)[SCRIPT_TEXT_SIZE]) {
+    list[0] = '\0';
+    for (const Lib3dsCamera *camera = file->cameras; camera; camera = camera->next) {
+        if (list[0]) text_AppendBounded(list, ", ");
+        text_AppendBounded(list, "'");
+        text_AppendBounded(list, camera->name);
+        text_AppendBounded(list, "'");
+    }
+    if (!list[0]) text_CopyBounded(list, "none");
+}
+
+// Whether a texture slot loaded so far answers to a material's map name (without regard to
+// case, as the scene's compile step looks it up).
+bool slotProvides(const Checker &c, const char *map) {
+    for (int i = 0; i < ENGINE_TEXTURE_SLOTS; i++)
+        if (c.slotLoaded[i] && strcasecmp(c.slotNames[i], map) == 0) return true;
+    return false;
+}
+
+// The scene's meshes are compiled at load: a material map no slot answers to binds slot 0.
+void checkMaps(Checker &c, int fileLine, const Lib3dsFile *file) {
+    for (const Lib3dsMaterial *material = file->materials; material; material = material->next) {
+        bool used = false;
+        for (const Lib3dsMesh *mesh = file->meshes; mesh && !used; mesh = mesh->next)
+            used = mesh->faces > 0 && strcmp(mesh->faceL[0].material, material->name) == 0;
+        if (!used) continue;
+        const char *maps[2] = {material->texture1_map.name, material->reflection_map.name};
+        for (int k = 0; k < 2; k++)
+            if (maps[k][0] && !slotProvides(c, maps[k]))
+                finding(c, fileLine, false, "@glloadsceneslot: material '%s' names the %s map '%s', which no texture "
+                        "slot loaded before this line provides; slot 0's picture will be used", material->name,
+                        k == 0 ? "texture" : "reflection", maps[k]);
+    }
+}
+
+// Opens a file that exists the way its loader will and reports why the engine could not use it.
+void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
+    char why[SCENE_WHY_SIZE + 64] = "";
+    bool tooLarge = false;
+    size_t limit = opcode == OP_LOADSCENE ? SCENE_MAX_FILE_BYTES : INSPECT_MAX_FILE_BYTES;
+    if (!engine_ReadFile(full, limit, &c.bytes, &tooLarge)) {
+        finding(c, fileLine, true, "'%s' cannot be read%s", full, tooLarge ? ": the file is too large" : "");
+        return;
+    }
+    if (opcode == OP_LOADTEXTURE) {
+        if (!inspect_ProbeTga(c.bytes, why, sizeof why))
+            finding(c, fileLine, true, "image file '%s' cannot be decoded: %s", full, why);
+    } else if (opcode == OP_INITSOUND) {
+        int rate = atoi(script_Param(2));
+        if (!inspect_ProbeMusic(c.bytes, rate > 0 ? rate : 44100, why, sizeof why))
+            finding(c, fileLine, true, "music file '%s' cannot be decoded: %s", full, why);
+    } else if (opcode == OP_LOADSCENE) {
+        int slot = atoi(script_Param(1));
+        Lib3dsFile *file = scene_Read3ds(c.bytes.data(), c.bytes.size(), why, sizeof why);
+        if (!file) {
+            finding(c, fileLine, true, "scene file '%s' is refused: %s", full, why);
+            return;
+        }
+        checkMaps(c, fileLine, file);
+        if (slot < 0 || slot >= ENGINE_SCENE_SLOTS) {
+            lib3ds_file_free(file);
+            return;
+        }
+        if (c.scenes[slot]) lib3ds_file_free(c.scenes[slot]);
+        c.scenes[slot] = file;
+    }
+}
+
+void checkFile(Checker &c, int fileLine, int opcode, const char *what, const char *name) {
     if (name[0] == '\0') return;
     char full[ENGINE_PATH_SIZE];
     if (!engine_JoinPath(full, sizeof full, c.resourceDir, name)) {
         finding(c, fileLine, true, "%s path is too long", what);
         return;
     }
-    if (!fileExists(full)) finding(c, fileLine, true, "%s '%s' not found", what, full);
+    if (opcode == OP_LOADSCENE) {
+        // A load that fails leaves the slot empty.
+        int slot = atoi(script_Param(1));
+        if (slot >= 0 && slot < ENGINE_SCENE_SLOTS && c.scenes[slot]) {
+            lib3ds_file_free(c.scenes[slot]);
+            c.scenes[slot] = nullptr;
+        }
+    }
+    if (c.summary && c.summary->fileCount < CHECK_MAX_FILES) {
+        CheckFile &file = c.summary->files[c.summary->fileCount++];
+        file.fileLine = fileLine;
+        file.opcode = opcode;
+        file.slot = opcode == OP_INITSOUND ? -1 : atoi(script_Param(opcode == OP_LOADSCENE ? 1 : 2));
+        text_CopyBounded(file.path, full);
+    }
+    if (!fileExists(full)) {
+        finding(c, fileLine, true, "%s '%s' not found", what, full);
+        return;
+    }
+    probeFile(c, fileLine, opcode, full);
 }
 
 // Reads the parameters of one command line and reports what its handler would trip over.
@@ -159,7 +274,10 @@ void checkParams(Checker &c, int opcode, int fileLine) {
         }
         switch (param.kind) {
         case P_INT:
-            if (!isNumber(text, true)) {
+            if (isNumber(text, false) && !fitsInt(text)) {
+                finding(c, fileLine, true, "%s: parameter %d (%s) '%s' does not fit an integer", command.name, k,
+                        param.what, text);
+            } else if (!isNumber(text, true)) {
                 if (isNumber(text, false))
                     finding(c, fileLine, false, "%s: parameter %d (%s) '%s' is read as the integer %d", command.name, k,
                             param.what, text, atoi(text));
@@ -169,6 +287,10 @@ void checkParams(Checker &c, int opcode, int fileLine) {
             } else if (param.low <= param.high && (atoi(text) < param.low || atoi(text) > param.high)) {
                 finding(c, fileLine, true, "%s: %s %d is out of range (%d..%d)", command.name, param.what, atoi(text),
                         param.low, param.high);
+            } else if (param.high == LAYER_HIGH && atoi(text) >= ENGINE_LAYERS) {
+                finding(c, fileLine, false, "%s: layer %d is render target %d's record: accepted, but never drawn as "
+                        "a layer (layers are 0..%d)", command.name, atoi(text), atoi(text) - ENGINE_LAYERS,
+                        ENGINE_LAYERS - 1);
             }
             break;
         case P_REAL:
@@ -191,7 +313,7 @@ void checkParams(Checker &c, int opcode, int fileLine) {
                         "trailing '|'", command.name, param.what, text);
                 break;
             }
-            checkFile(c, fileLine, param.what, name);
+            checkFile(c, fileLine, opcode, param.what, name);
             break;
         }
         case P_DIR:
@@ -229,6 +351,7 @@ void followState(Checker &c, int opcode, int fileLine) {
         if (slot >= 0 && slot < ENGINE_TEXTURE_SLOTS) {
             text_CopyBounded(c.slotNames[slot], p1);
             c.slotLoaded[slot] = true;
+            if (c.summary) c.summary->textureSlots[slot] = true;
         }
     } else if (opcode == OP_SETLAYERPARAM) {
         const char *name = script_Param(2);
@@ -240,9 +363,64 @@ void followState(Checker &c, int opcode, int fileLine) {
                     "layer shows slot 0 (names match exactly, case included)", name);
     } else if (opcode == OP_GLSETCAMERA) {
         size_t length = strlen(p1);
-        if (length > 0 && p1[length - 1] == '\n')
+        const Lib3dsFile *file = c.currentScene >= 0 ? c.scenes[c.currentScene] : nullptr;
+        char names[SCRIPT_TEXT_SIZE];
+        if (length > 0 && p1[length - 1] == '\n') {
             finding(c, fileLine, false, "@glsetcamera: the camera name carries the line end and will match no camera; "
                     "end the line with '|'");
+        } else if (file && !lib3ds_file_node_by_name(const_cast<Lib3dsFile *>(file), p1, LIB3DS_CAMERA_NODE)) {
+            cameraNames(file, names);
+            finding(c, fileLine, true, "@glsetcamera: scene slot %d has no camera '%s', so it shows nothing; its "
+                    "cameras: %s", c.currentScene, p1, names);
+        }
+    } else if (opcode == OP_SETCURRENTSCENE) {
+        int slot = atoi(p1);
+        c.currentScene = slot >= 0 && slot < ENGINE_SCENE_SLOTS ? slot : -1;
+    } else if (opcode == OP_LOADSCENE) {
+        int slot = atoi(p1);
+        if (c.summary && slot >= 0 && slot < ENGINE_SCENE_SLOTS) c.summary->sceneSlots[slot] = true;
+    } else if (opcode == OP_RTPARAM) {
+        int size = atoi(script_Param(2));
+        int window = engine.screenWidth < engine.screenHeight ? engine.screenWidth : engine.screenHeight;
+        if (size > window && size <= RENDER_TARGET_MAX)
+            finding(c, fileLine, true, "@glfx_rtparam: a render target of %d pixels is larger than the %dx%d window "
+                    "(--resolution); the glow copies it from the window", size, engine.screenWidth,
+                    engine.screenHeight);
+    } else if (opcode == OP_CINEMASCOPE) {
+        if (atoi(p1) != 0 && atoi(script_Param(2)) >= 50)
+            finding(c, fileLine, false, "@glsetcinemascope: bars of %d %% of the window height each cover the whole "
+                    "frame, which shows black", atoi(script_Param(2)));
+    }
+}
+
+// Parameters the evaluation of a line would find (empty ones are skipped), time stamp included.
+int paramCount(const ScriptLine &line) {
+    int count = 0;
+    for (const char *p = line.params; *p;) {
+        size_t piece = strcspn(p, script.delimiter);
+        if (piece > 0) count++;
+        p += piece;
+        if (*p) p++;
+    }
+    return count;
+}
+
+void openSection(Checker &c, const ScriptLine &line, int fileLine) {
+    if (!c.summary) return;
+    int n = c.summary->sectionCount++;
+    if (n >= CHECK_MAX_SECTIONS) return;
+    CheckSection &section = c.summary->sections[n];
+    text_CopyBounded(section.name, line.params);
+    section.name[strcspn(section.name, "\n")] = '\0'; // the name keeps its line end in the table
+    section.fileLine = fileLine;
+    section.lines = 0;
+    section.first = section.last = 0.0;
+}
+
+void freeScenes(Checker &c) {
+    for (Lib3dsFile *&file : c.scenes) {
+        if (file) lib3ds_file_free(file);
+        file = nullptr;
     }
 }
 
@@ -252,19 +430,24 @@ const char *check_CommandName(int opcode) {
     return opcode >= 0 && opcode < COMMAND_COUNT ? COMMANDS[opcode].name : "";
 }
 
-CheckReport check_Script(const char *path, FILE *out) {
+CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
     static Checker c; // large tables: kept off the stack
-    c = Checker{};
     c.path = path;
     c.out = out;
+    c.report = CheckReport{};
+    c.summary = summary;
+    c.resourceDir[0] = '\0';
+    memset(c.slotNames, 0, sizeof c.slotNames);
+    memset(c.slotLoaded, 0, sizeof c.slotLoaded);
+    c.currentScene = -1;
+    if (summary) *summary = CheckSummary{};
 
     script_Reset();
     script_Init();
     for (int op = 0; op < COMMAND_COUNT; op++) script_RegisterCommand(COMMANDS[op].name, noHandler, op);
     int status = script_Load(path);
     if (status == SCRIPT_FILE_NOT_FOUND) {
-        fprintf(out, "%s:1: error: cannot open the script\n", path);
-        c.report.errors++;
+        finding(c, 1, true, "cannot open the script");
         return c.report;
     }
 
@@ -273,15 +456,23 @@ CheckReport check_Script(const char *path, FILE *out) {
     bool sawEnd = false;
     bool openMacro = false;
     int macroLine = 0;
+    int macros = 0;
     double previousStamp = -INFINITY;
     for (int i = 0; i < count; i++) {
         const ScriptLine &line = script.lines[i];
         int fileLine = script.fileLine[i];
+        if (i > 0 && fileLine == script.fileLine[i - 1] && (i < 2 || fileLine != script.fileLine[i - 2]))
+            finding(c, fileLine, false, "the line is longer than %d characters: it is cut there and the rest reads "
+                    "as the next line", SCRIPT_RAW_LINE);
         if (line.token[0] == '\0') continue; // an ignored line
         if (line.opcode == OP_MACROSTART) {
             if (openMacro) finding(c, fileLine, false, "macro opened while the one of line %d is still open", macroLine);
+            if (++macros == SCRIPT_MAX_MACROS + 1)
+                finding(c, fileLine, false, "the script holds at most %d macros: this one and those after it are not "
+                        "recorded (their lines still run)", SCRIPT_MAX_MACROS);
             openMacro = true;
             macroLine = fileLine;
+            openSection(c, line, fileLine);
             continue;
         }
         if (line.opcode == OP_MACROEND) {
@@ -323,6 +514,14 @@ CheckReport check_Script(const char *path, FILE *out) {
             sawEnd = true;
             break; // lines after the end line never run
         }
+        if (paramCount(line) > SCRIPT_MAX_PARAMS)
+            finding(c, fileLine, false, "%s: the line has %d parameters (time stamp included); those after the "
+                    "tenth are ignored", line.token, paramCount(line));
+        if (openMacro && summary && summary->sectionCount <= CHECK_MAX_SECTIONS) {
+            CheckSection &section = summary->sections[summary->sectionCount - 1];
+            if (section.lines++ == 0) section.first = stamp;
+            section.last = stamp;
+        }
         checkParams(c, line.opcode, fileLine);
         followState(c, line.opcode, fileLine);
         if (line.opcode == OP_SETDEMOSTART) previousStamp = -INFINITY; // script time starts again
@@ -337,5 +536,6 @@ CheckReport check_Script(const char *path, FILE *out) {
     if (!sawEnd)
         finding(c, lastFileLine > 0 ? lastFileLine : 1, false,
                 "the script has no \"@end\" line: the show plays on until it is closed");
+    freeScenes(c);
     return c.report;
 }

@@ -55,6 +55,9 @@ struct EngineOptions {
     double start = 0.0;               // script time the show starts at
     bool watch = false;               // reload the script when it changes
     bool check = false;               // compile and report, open no window
+    bool inspect = false;             // describe the files of the tail, open no window
+    bool json = false;                // --inspect writes JSON
+    int tailFirst = 0;                // argv index of the first word of the tail
     char videoPath[ENGINE_PATH_SIZE] = ""; // non-empty: make a video of the capture
     bool debugTail = false;           // the command-line tail was "debug"
 };

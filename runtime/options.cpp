@@ -89,6 +89,8 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     if (!strcmp(name, "--fullscreen")) { s.windowMode = ENGINE_FULLSCREEN; return OPTIONS_RUN; }
     if (!strcmp(name, "--novsync")) { s.swapInterval = 0; return OPTIONS_RUN; }
     if (!strcmp(name, "--check")) { o.check = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--inspect")) { o.inspect = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--json")) { o.json = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--watch")) { o.watch = true; return OPTIONS_RUN; }
     if (!takesValue) return fail(p, "unknown option %s", name);
 
@@ -127,7 +129,10 @@ void options_PrintUsage(FILE *stream) {
           "  --fps N              frames per second of the capture clock (default 60)\n"
           "  --duration SECONDS   end the show before the first frame SECONDS after its start\n"
           "  --script PATH        the script to play (default datas/opal.qlo)\n"
-          "  --check              compile the script, print its errors and warnings, open no window\n"
+          "  --check              compile the script, open the files it loads, print its errors\n"
+          "                       and warnings, open no window\n"
+          "  --inspect FILE...    describe 3DS, TGA, music and script files as the engine sees them\n"
+          "                       (add --json for JSON); exit 1 when one cannot be used\n"
           "  --start SECONDS      start at this show time (at most 3600): the frames before it are\n"
           "                       played unseen and the music starts at the matching place\n"
           "  --watch              reload the script when the file changes and play on from the\n"
@@ -163,6 +168,8 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
     // The tail is the remaining words; only exactly "debug" means something, any other tail
     // is ignored as it always was.
     const int tailWords = argc - p.next;
+    state->options.tailFirst = p.next;
+    if (state->options.inspect && tailWords == 0) return fail(p, "%s needs at least one file", "--inspect");
     state->options.debugTail = tailWords == 1 && !strcmp(argv[p.next], "debug");
     return OPTIONS_RUN;
 }

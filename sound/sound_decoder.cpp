@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <libopenmpt/libopenmpt.h>
@@ -155,6 +156,33 @@ bool sound_DecoderSeek(SoundDecoder &decoder, int64_t frame) {
         return true;
     }
     return false;
+}
+
+void sound_DecoderFormat(const SoundDecoder &decoder, char *text, size_t size) {
+    if (size == 0) return;
+    text[0] = '\0';
+    if (decoder.kind == SOUND_DECODER_MODULE) {
+        const char *type = openmpt_module_get_metadata(decoder.module, "type_long");
+        snprintf(text, size, "%s module", type && *type ? type : "tracker");
+        openmpt_free_string(type);
+    } else if (decoder.kind == SOUND_DECODER_SAMPLED) {
+        SF_INFO info = {};
+        sf_command(decoder.file, SFC_GET_CURRENT_SF_INFO, &info, sizeof info);
+        SF_FORMAT_INFO major = {};
+        major.format = info.format & SF_FORMAT_TYPEMASK;
+        SF_FORMAT_INFO sub = {};
+        sub.format = info.format & SF_FORMAT_SUBMASK;
+        const bool haveMajor = sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof major) == 0;
+        const bool haveSub = sf_command(nullptr, SFC_GET_FORMAT_INFO, &sub, sizeof sub) == 0;
+        snprintf(text, size, "%s%s%s", haveMajor ? major.name : "sampled", haveSub ? ", " : "", haveSub ? sub.name : "");
+    }
+}
+
+int sound_DecoderOrderList(const SoundDecoder &decoder, int *patterns, int max) {
+    if (decoder.kind != SOUND_DECODER_MODULE) return 0;
+    const int count = openmpt_module_get_num_orders(decoder.module);
+    for (int i = 0; i < count && i < max; i++) patterns[i] = openmpt_module_get_order_pattern(decoder.module, i);
+    return count;
 }
 
 int sound_DecoderOrder(const SoundDecoder &decoder) {

@@ -40,6 +40,11 @@ bool sound_DecoderSeek(SoundDecoder &decoder, int64_t frame);
 
 // The module's current pattern order, -1 for sampled files.
 int sound_DecoderOrder(const SoundDecoder &decoder);
+// The file's format in words ("WAV (Microsoft), Signed 16 bit PCM", "FastTracker 2 module").
+void sound_DecoderFormat(const SoundDecoder &decoder, char *text, size_t size);
+// A module's order list: writes the pattern of each order (at most max of them) and returns
+// the number of orders; 0 for sampled files.
+int sound_DecoderOrderList(const SoundDecoder &decoder, int *patterns, int max);
 // False once a module has played past its song's end (libopenmpt then renders a short fade).
 bool sound_DecoderInSong(const SoundDecoder &decoder);
 

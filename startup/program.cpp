@@ -6,6 +6,7 @@
 #include "runtime/check.h"
 #include "runtime/engine.h"
 #include "runtime/engine_state.h"
+#include "runtime/inspect.h"
 #include "runtime/options.h"
 #include "startup/console.h"
 #include "startup/picture_box.h"
@@ -17,12 +18,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 bool displayOpen = false;
 
 bool wantsDialog(const EngineOptions &options) {
-    return !options.noDialog && options.captureDir[0] == '\0' && options.videoPath[0] == '\0' && !options.check;
+    return !options.noDialog && options.captureDir[0] == '\0' && options.videoPath[0] == '\0' && !options.check &&
+           !options.inspect;
 }
 
 } // namespace
@@ -51,6 +54,15 @@ void startup_Notice(const char *text, const char *caption) {
 int startup_Main(int argc, char **argv) {
     const int parsed = options_Parse(argc, argv, &engine, stdout, stderr);
     if (parsed != OPTIONS_RUN) return parsed;
+    if (engine.options.inspect) {
+        // The tail is the files; a "--json" among them counts as the option.
+        int count = 0;
+        for (int i = engine.options.tailFirst; i < argc; i++) {
+            if (!strcmp(argv[i], "--json")) engine.options.json = true;
+            else argv[engine.options.tailFirst + count++] = argv[i];
+        }
+        return inspect_Files(count, argv + engine.options.tailFirst, engine.options.json, stdout);
+    }
     if (engine.options.debugTail) console_Open();
     if (engine.options.check) {
         // No window: the script is compiled and read back, and the findings go to stdout.
