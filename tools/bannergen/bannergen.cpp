@@ -218,8 +218,13 @@ bool writeSource(const char *path, const std::vector<unsigned char> &bytes) {
 } // namespace
 
 int main(int argc, char **argv) {
+    const char *usage = "usage: bannergen <banner.jpg> <banner.cpp>\n";
+    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+        fputs(usage, stdout);
+        return 0;
+    }
     if (argc != 3) {
-        fprintf(stderr, "usage: bannergen <banner.jpg> <banner.cpp>\n");
+        fputs(usage, stderr);
         return 2;
     }
     std::vector<unsigned char> jpeg = encodeJpeg(drawBanner());

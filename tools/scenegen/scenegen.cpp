@@ -291,6 +291,45 @@ bool scenegen_Save(Lib3dsFile *file, const char *path) {
     return lib3ds_file_save(file, path);
 }
 
+bool scenegen_WriteUser(const SgUserScene &options, const char *path) {
+    // Each side: its normal n and the axes u, v across it (u x v = n), so corners
+    // (-u,-v), (+u,-v), (+u,+v), (-u,+v) run counter-clockwise seen from outside.
+    const SgVec sides[6][3] = {{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
+                               {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},  {{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}},
+                               {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}},  {{0, -1, 0}, {0, 0, -1}, {1, 0, 0}}};
+    const float half = 10.0f, corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    SgGeometry g;
+    for (int s = 0; s < (options.cube ? 6 : 1); ++s) {
+        const SgVec &n = sides[s][0], &u = sides[s][1], &v = sides[s][2];
+        const uint16_t first = uint16_t(g.points.size());
+        for (const auto &c : corners) {
+            g.points.push_back({half * (n.x + c[0] * u.x + c[1] * v.x), half * (n.y + c[0] * u.y + c[1] * v.y),
+                                half * (n.z + c[0] * u.z + c[1] * v.z)});
+            g.texels.insert(g.texels.end(), {(c[0] + 1) / 2, (c[1] + 1) / 2});
+        }
+        if (!options.cube) // the quad lies in the plane z = 0
+            for (size_t i = g.points.size() - 4; i < g.points.size(); ++i) g.points[i].z = 0.0f;
+        g.faces.insert(g.faces.end(), {first, uint16_t(first + 1), uint16_t(first + 2), first, uint16_t(first + 2),
+                                       uint16_t(first + 3)});
+    }
+    g.smoothing.assign(g.faceCount(), 0);
+    const char *name = options.cube ? "cube" : "quad";
+    Lib3dsFile *file = scenegen_NewFile(options.frames);
+    SgMaterial material;
+    material.diffuse[0] = material.diffuse[1] = material.diffuse[2] = 1.0f;
+    material.specular[0] = material.specular[1] = material.specular[2] = 0.3f;
+    material.shininess = 0.3f;
+    material.texture = options.map;
+    scenegen_AddMaterial(file, material);
+    scenegen_AddMesh(file, name, g, material.name);
+    scenegen_AddObjectNode(file, name, nullptr, {0, 0, 0}, {0, 0, 0});
+    scenegen_AddCamera(file, options.camera, {30, -40, 25}, {0, 0, 0}, 45.0f);
+    scenegen_AddPointLight(file, options.light, {20, -20, 40});
+    bool saved = scenegen_Save(file, path);
+    lib3ds_file_free(file);
+    return saved;
+}
+
 SgGeometry scenegen_Triangle(SgVec a, SgVec b, SgVec c) {
     SgGeometry g;
     g.points = {a, b, c};

@@ -76,5 +76,17 @@ SgGeometry scenegen_Sphere(float radius, int segments, int rings, bool texels);
 bool scenegen_WriteShow(const char *path);
 bool scenegen_WriteBench(int faces, const char *path);
 
+// A demo maker's starting scene: a textured quad (facing +z) or cube of edge 20 at the origin,
+// texture coordinates 0..1 on each face, its material "material" taking map as texture map, seen
+// by a camera and lit by a point light of the given names; animation frames 0..frames.
+struct SgUserScene {
+    bool cube = false;
+    const char *camera = "Camera01";
+    const char *light = "Light01";
+    const char *map = "texture.tga";
+    int frames = 100;
+};
+bool scenegen_WriteUser(const SgUserScene &options, const char *path);
+
 // Small scenes that between them use every feature above (fuzzing seeds), written into dir.
 bool scenegen_WriteSeeds(const char *dir);

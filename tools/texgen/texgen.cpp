@@ -395,9 +395,16 @@ bool writeSeeds(const std::string &dir) {
 } // namespace
 
 int main(int argc, char **argv) {
+    const char *usage =
+        "usage: texgen OUTDIR         the bundled show's twelve textures (TGA) into OUTDIR\n"
+        "       texgen --seeds OUTDIR tiny pictures of every TGA type the engine reads\n";
+    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+        fputs(usage, stdout);
+        return 0;
+    }
     if (argc == 3 && strcmp(argv[1], "--seeds") == 0) return writeSeeds(argv[2]) ? 0 : 1;
     if (argc != 2 || argv[1][0] == '-') {
-        fprintf(stderr, "usage: texgen OUTDIR | texgen --seeds OUTDIR\n");
+        fputs(usage, stderr);
         return 2;
     }
     std::string dir = argv[1];
