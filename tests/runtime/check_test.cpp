@@ -10,6 +10,9 @@
 #include "runtime/render.h"
 #include "script/script.h"
 #include "tests/support/temp_dir.h"
+#include "tools/musicgen/musicgen.h"
+#include "tools/scenegen/scenegen.h"
+#include "tools/texgen/tga_write.h"
 
 namespace {
 
@@ -29,7 +32,8 @@ std::string runCheck(const char *path, CheckReport *report) {
 TEST(CheckTest, ReportsEachFaultAtItsFileLine) {
     TestCwd cwd("check");
     mkdir("datas", 0755);
-    testfs_WriteFile("datas/logo.tga", "x");
+    const uint8_t pixel[3] = {};
+    tgawrite_Save("datas/logo.tga", pixel, 1, 1, 3, TgaWriteOptions{});
     testfs_WriteFile("datas/music.wav", "x");
     testfs_WriteFile("show.qlo",
                      "// header comment, not numbered\n"
@@ -77,12 +81,14 @@ TEST(CheckTest, ReportsEachFaultAtItsFileLine) {
 
 TEST(CheckTest, TimeOrderResourceDirAndEnd) {
     TestCwd cwd("check-order");
+    const uint8_t pixel[3] = {};
+    tgawrite_Save("p.tga", pixel, 1, 1, 3, TgaWriteOptions{});
     testfs_WriteFile("a.qlo",
                      "@glsetclearcolor 5|0|0|0\n"
                      "@glsetclearcolor 3|0|0|0\n"   // 2: earlier than line 1
                      "@setdemostart 4|\n"           // script time starts again
                      "@glsetclearcolor 1|0|0|0\n"   // 4: fine after the restart
-                     "@glloadtextureslot 1|a.qlo|2|0\n" // 5: no mipmaps
+                     "@glloadtextureslot 1|p.tga|2|0\n" // 5: no mipmaps
                      "@setresourcedir 2|nowhere/\n" // 6: missing directory
                      ")\n"                          // 7: closes nothing
                      "@end 10\n"
@@ -105,6 +111,74 @@ TEST(CheckTest, TimeOrderResourceDirAndEnd) {
 
     out = runCheck("absent.qlo", &report);
     EXPECT_EQ(out, "absent.qlo:1: error: cannot open the script\n");
+}
+
+// Assets the rows below load: good ones, and one broken file of each kind.
+void writeAssets() {
+    mkdir("datas", 0755);
+    const uint8_t pixel[4] = {1, 2, 3, 4};
+    tgawrite_Save("datas/ok.tga", pixel, 1, 1, 4, TgaWriteOptions{});
+    std::string tga = testfs_ReadFile("datas/ok.tga");
+    tga[16] = 16;
+    testfs_WriteFile("datas/b16.tga", tga);
+    testfs_WriteFile("datas/fake.tga", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(40, '\0'));
+    SgUserScene scene;
+    scene.camera = "Front";
+    scene.map = "OK.TGA";
+    scenegen_WriteUser(scene, "datas/s.3ds");
+    testfs_WriteFile("datas/cut.3ds", testfs_ReadFile("datas/s.3ds").substr(0, 100));
+    testfs_WriteFile("datas/empty.wav", "");
+    testfs_WriteFile("datas/noise.wav", std::string(64, 'x'));
+}
+
+TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
+    TestCwd cwd("check-assets");
+    writeAssets();
+    const struct {
+        const char *lines; // after "@setresourcedir 0|datas/", before "@end 99"
+        const char *found;
+    } rows[] = {
+        {"@glloadtextureslot 1|b16.tga|0|1\n",
+         "2: error: image file 'datas/b16.tga' cannot be decoded: unsupported bits per pixel (16; the reader takes 8, "
+         "24 and 32)"},
+        {"@glloadtextureslot 1|fake.tga|0|1\n", "2: error: image file 'datas/fake.tga' cannot be decoded: not a TGA picture"},
+        {"@glloadsceneslot 1|0|cut.3ds\n", "2: error: scene file 'datas/cut.3ds' is refused: "},
+        {"@glloadtextureslot 1|ok.tga|0|1\n@glloadsceneslot 1|0|s.3ds\n@glsetcurrentscene 1|0\n@glsetcamera 1|Back|\n",
+         "5: error: @glsetcamera: scene slot 0 has no camera 'Back', so it shows nothing; its cameras: 'Front'"},
+        {"@glloadsceneslot 1|0|s.3ds\n@glloadtextureslot 1|ok.tga|0|1\n",
+         "2: warning: @glloadsceneslot: material 'material' names the texture map 'OK.TGA', which no texture slot "
+         "loaded before this line provides; slot 0's picture will be used"},
+        {"@glfx_rtparam 1|1|512\n", "2: error: @glfx_rtparam: a render target of 512 pixels is larger than the "
+                                    "640x480 window (--resolution); the glow copies it from the window"},
+        {"@glsetcinemascope 1|1|50\n",
+         "2: warning: @glsetcinemascope: bars of 50 % of the window height each cover the whole frame, which shows black"},
+        {"@glsetlayerfadespeed 1|22|1\n", "2: warning: @glsetlayerfadespeed: layer 22 is render target 2's record: "
+                                          "accepted, but never drawn as a layer (layers are 0..19)"},
+        {"@glsetlayerfadespeed 1|4294967296|1\n",
+         "2: error: @glsetlayerfadespeed: parameter 1 (layer) '4294967296' does not fit an integer"},
+        {"@glsetclearcolor 1|0|0|0|1|1|1|1|1|1|1\n",
+         "2: warning: @glsetclearcolor: the line has 11 parameters (time stamp included); those after the tenth are "
+         "ignored"},
+        {"@initsound 1|empty.wav|\n", "2: error: music file 'datas/empty.wav' cannot be decoded: the file is empty"},
+        {"@initsound 1|noise.wav|\n", "2: error: music file 'datas/noise.wav' cannot be decoded: no decoder takes it "
+                                      "(WAV, AIFF, FLAC, Ogg, MP3, MOD, XM, S3M, IT)"},
+    };
+    CheckReport report;
+    for (const auto &row : rows) {
+        testfs_WriteFile("t.qlo", std::string("@setresourcedir 0|datas/\n") + row.lines + "@end 99\n");
+        std::string out = runCheck("t.qlo", &report);
+        EXPECT_EQ(out.rfind(std::string("t.qlo:") + row.found, 0), 0u) << out;
+        EXPECT_EQ(report.errors + report.warnings, 1) << out;
+    }
+    // Long lines and too many macros, where the line count matters.
+    std::string macros;
+    for (int i = 0; i < 26; i++) macros += "(m\n)\n";
+    testfs_WriteFile("t.qlo", "@glsetclearcolor 1|0|0|0|" + std::string(240, 'x') + "\n" + macros + "@end 99\n");
+    EXPECT_EQ(runCheck("t.qlo", &report),
+              "t.qlo:1: warning: the line is longer than 254 characters: it is cut there and the rest reads as the "
+              "next line\n"
+              "t.qlo:52: warning: the script holds at most 25 macros: this one and those after it are not recorded "
+              "(their lines still run)\n");
 }
 
 TEST(CheckTest, EngineAndCheckerListTheCommandsInOpcodeOrder) {
