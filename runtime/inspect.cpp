@@ -22,6 +22,7 @@ namespace {
 constexpr int MAX_DEPTH = 8;
 constexpr int MAX_ORDERS = 256;  // a module's order list is at most this long
 constexpr size_t WHY_SIZE = SCENE_WHY_SIZE + 64;
+constexpr const char *NOT_A_TGA = "not a TGA picture";
 
 // Writes one file's description either as indented text ("  camera 'A': position (1, 2, 3)")
 // or as JSON; items are the entries of a list (cameras, lights, ...), fields their values.
@@ -120,7 +121,7 @@ void flag(Printer &p, const char *name, bool value) {
     textEnd(p);
 }
 
-void vector(Printer &p, const char *name, const float *values, int n) {
+void values(Printer &p, const char *name, const float *values, int n) {
     if (p.json) key(p, name);
     else textKey(p, name);
     fputc(p.json ? '[' : '(', p.out);
@@ -197,8 +198,8 @@ void describeScene(Printer &p, const Lib3dsFile *file) {
     beginList(p, "cameras");
     for (const Lib3dsCamera *camera = file->cameras; camera; camera = camera->next) {
         beginItem(p, "camera", camera->name);
-        vector(p, "position", camera->position, 3);
-        vector(p, "target", camera->target, 3);
+        values(p, "position", camera->position, 3);
+        values(p, "target", camera->target, 3);
         number(p, "lens mm", camera->fov > 0 ? 2400.0 / double(camera->fov) : 0.0); // 3DS keeps fov = 2400 / lens
         number(p, "fov", camera->fov);
         endItem(p);
@@ -208,9 +209,9 @@ void describeScene(Printer &p, const Lib3dsFile *file) {
     for (const Lib3dsLight *light = file->lights; light; light = light->next) {
         beginItem(p, "light", light->name);
         word(p, "kind", light->spot_light ? "spot" : "point");
-        vector(p, "position", light->position, 3);
-        if (light->spot_light) vector(p, "target", light->spot, 3);
-        vector(p, "colour", light->color, 3);
+        values(p, "position", light->position, 3);
+        if (light->spot_light) values(p, "target", light->spot, 3);
+        values(p, "colour", light->color, 3);
         endItem(p);
     }
     endList(p);
@@ -229,9 +230,9 @@ void describeScene(Printer &p, const Lib3dsFile *file) {
     beginList(p, "materials");
     for (const Lib3dsMaterial *material = file->materials; material; material = material->next) {
         beginItem(p, "material", material->name);
-        vector(p, "ambient", material->ambient, 3);
-        vector(p, "diffuse", material->diffuse, 3);
-        vector(p, "specular", material->specular, 3);
+        values(p, "ambient", material->ambient, 3);
+        values(p, "diffuse", material->diffuse, 3);
+        values(p, "specular", material->specular, 3);
         number(p, "shininess", material->shininess);
         number(p, "transparency", material->transparency);
         text(p, "texture map", material->texture1_map.name);
@@ -263,7 +264,7 @@ const char *tgaTypeName(int type) {
 
 void describeTga(Printer &p, const std::vector<uint8_t> &bytes, char *problem, size_t problemSize) {
     inspect_ProbeTga(bytes, problem, problemSize);
-    if (bytes.size() < 18) return;
+    if (bytes.size() < 18 || strcmp(problem, NOT_A_TGA) == 0) return; // its header says nothing
     const uint8_t *h = bytes.data();
     int width = h[12] | (h[13] << 8), height = h[14] | (h[15] << 8);
     number(p, "type", h[2]);
@@ -400,7 +401,7 @@ bool inspect_ProbeTga(const std::vector<uint8_t> &bytes, char *why, size_t whySi
     const int type = header ? bytes[2] : 0;
     const bool tgaType = type <= 3 || (type >= 9 && type <= 11) || type == 32 || type == 33;
     if (header && (bytes[1] > 1 || !tgaType))
-        snprintf(why, whySize, "not a TGA picture");
+        snprintf(why, whySize, "%s", NOT_A_TGA);
     else if (header && bytes[16] != 8 && bytes[16] != 24 && bytes[16] != 32)
         snprintf(why, whySize, "unsupported bits per pixel (%d; the reader takes 8, 24 and 32)", bytes[16]);
     else
