@@ -31,6 +31,8 @@ CaptureState capture;
 
 double virtualClock() { return capture_Clock(); }
 
+bool isCaptureFile(const char *name);
+
 // mkdir -p: every missing folder along the path.
 bool makeFolders(const char *dir) {
     char path[ENGINE_PATH_SIZE];
@@ -54,6 +56,17 @@ bool capture_Begin(const char *dir, double fps) {
     if (!makeFolders(dir)) {
         fprintf(stderr, "vortan: cannot create the capture folder %s: %s\n", dir, strerror(errno));
         return false;
+    }
+    // The folder holds this run only: frames and a soundtrack of an earlier run would end up in
+    // its video. Nothing else in it is touched.
+    if (DIR *folder = opendir(dir)) {
+        char path[ENGINE_PATH_SIZE + 256];
+        while (const dirent *entry = readdir(folder)) {
+            if (!isCaptureFile(entry->d_name)) continue;
+            snprintf(path, sizeof path, "%s/%s", dir, entry->d_name);
+            if (unlink(path) != 0) fprintf(stderr, "vortan: cannot remove %s: %s\n", path, strerror(errno));
+        }
+        closedir(folder);
     }
     text_CopyBounded(capture.dir, dir);
     capture.fps = fps > 0 ? fps : 60.0;
@@ -120,10 +133,13 @@ void capture_End() {
 extern char **environ;
 
 namespace {
-// The names the capture writes into its folder; only these are removed with a temporary one.
+// The names the capture writes into its folder (frame-NNNNN.png, soundtrack.wav); only these are
+// removed from it.
 bool isCaptureFile(const char *name) {
-    return !strcmp(name, "soundtrack.wav") ||
-           (!strncmp(name, "frame-", 6) && strlen(name) > 10 && !strcmp(name + strlen(name) - 4, ".png"));
+    if (!strcmp(name, "soundtrack.wav")) return true;
+    if (strncmp(name, "frame-", 6) != 0) return false;
+    const size_t digits = strspn(name + 6, "0123456789");
+    return digits >= 5 && !strcmp(name + 6 + digits, ".png");
 }
 
 bool fileExists(const char *path) {
@@ -175,15 +191,23 @@ void capture_RemoveDir(const char *dir) {
 }
 
 CaptureVideoResult capture_MakeVideo(const char *dir, double fps, int width, int height, const char *videoPath) {
-    char rate[32], frames[ENGINE_PATH_SIZE + 32], wav[ENGINE_PATH_SIZE + 32];
+    char rate[32], frames[2 * ENGINE_PATH_SIZE + 32], wav[ENGINE_PATH_SIZE + 32];
     snprintf(rate, sizeof rate, "%.9g", fps);
-    snprintf(frames, sizeof frames, "%s/frame-%%05d.png", dir);
-    snprintf(wav, sizeof wav, "%s/soundtrack.wav", dir);
+    // ffmpeg's frame pattern reads "%" itself, so the folder's own are doubled.
+    char folder[2 * ENGINE_PATH_SIZE];
+    size_t length = 0;
+    for (const char *c = dir; *c && length + 2 < sizeof folder; ++c) {
+        if (*c == '%') folder[length++] = '%';
+        folder[length++] = *c;
+    }
+    folder[length] = '\0';
     // "file:" keeps a name that starts with "-" or holds a ":" from being read as an option or
     // a protocol.
+    snprintf(frames, sizeof frames, "file:%s/frame-%%05d.png", folder);
+    snprintf(wav, sizeof wav, "file:%s/soundtrack.wav", dir);
     char output[ENGINE_PATH_SIZE + 8];
     snprintf(output, sizeof output, "file:%s", videoPath);
-    const bool withSound = fileExists(wav);
+    const bool withSound = fileExists(wav + strlen("file:"));
     // x264's 4:2:0 output needs even edges: an odd window gets one black row or column more.
     const bool odd = (width % 2) != 0 || (height % 2) != 0;
     const char *argv[32];
