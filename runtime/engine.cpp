@@ -230,6 +230,7 @@ void resetShow() {
     resetShowState();
 }
 
+// The script file's modification time and size now (size -1: it is not there).
 WatchState lookAt(const char *path) {
     struct stat info;
     WatchState now;
