@@ -20,7 +20,9 @@ void SetDemoStart() {
 }
 
 void SetDebug() {
-    engine.debugMode = atoi(script_Param(1));
+    int mode = 0;
+    if (!engine_ParamInt(1, "SetDebug", "debug mode", &mode)) return;
+    engine.debugMode = mode;
     if (engine.debugMode) console_Printf("\n#call SetDebug\n\r");
 }
 

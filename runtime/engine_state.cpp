@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "script/script.h"
 #include "script/text.h"
 #include "startup/trace.h"
 
@@ -24,6 +25,18 @@ bool engine_CheckIndex(int value, int low, int high, const char *operation, cons
     if (value >= low && value <= high) return true;
     char detail[160];
     snprintf(detail, sizeof detail, "%s %d out of range (%d..%d)", what, value, low, high);
+    trace_Error(operation, detail);
+    return false;
+}
+
+bool engine_ParamInt(int k, const char *operation, const char *what, int *value, int low, int high) {
+    if (script_ParamInt(k, value)) return engine_CheckIndex(*value, low, high, operation, what);
+    const char *text = script_Param(k);
+    text += strspn(text, " \t\n\v\f\r");
+    const size_t sign = *text == '+' || *text == '-' ? 1 : 0;
+    const int length = int(sign + strspn(text + sign, "0123456789"));
+    char detail[160];
+    snprintf(detail, sizeof detail, "%s %.*s out of range (%d..%d)", what, length < 40 ? length : 40, text, low, high);
     trace_Error(operation, detail);
     return false;
 }

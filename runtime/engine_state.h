@@ -2,6 +2,7 @@
 // write and the frame loop reads, in one record. No GL here, so the sound and script sides
 // can read it too.
 #pragma once
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -94,6 +95,12 @@ void engine_ResetState();
 // "- _Vortan_ \terror on <operation> : <what> <value> out of range (<low>..<high>)\n" and
 // returns false; the caller then changes nothing.
 bool engine_CheckIndex(int value, int low, int high, const char *operation, const char *what);
+
+// Script parameter k as an integer (atoi's reading) in low..high, by default any int. A value
+// outside, or one too large for an int, writes the same range error line (with the digits as
+// written) and gives false; the caller then changes nothing.
+bool engine_ParamInt(int k, const char *operation, const char *what, int *value, int low = INT_MIN,
+                     int high = INT_MAX);
 
 // Joins dir and name into path with nothing in between. A path that does not fit is refused
 // whole (path emptied) and false is returned.

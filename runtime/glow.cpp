@@ -137,15 +137,16 @@ void glFxGlow() {
 }
 
 void glFx_RenderTargetParam() {
-    const int n = atoi(script_Param(1));
-    if (!engine_CheckIndex(n, 0, ENGINE_RENDER_TARGETS - 1, "glFx_RenderTargetParam", "render target")) return;
-    CreateRenderTarget(atoi(script_Param(2)), FIRST_TARGET + n);
+    int n = 0, size = 0;
+    if (!engine_ParamInt(1, "glFx_RenderTargetParam", "render target", &n, 0, ENGINE_RENDER_TARGETS - 1)) return;
+    if (!engine_ParamInt(2, "glFx_RenderTargetParam", "size", &size)) return; // its range is checked there
+    CreateRenderTarget(size, FIRST_TARGET + n);
     if (engine.debugMode) console_Printf("\n#call glFx_RenderTargetParam\n\r");
 }
 
 void glFx_RenderTargetAlpha() {
-    const int n = atoi(script_Param(1));
-    if (!engine_CheckIndex(n, 0, ENGINE_RENDER_TARGETS - 1, "glFx_RenderTargetAlpha", "render target")) return;
+    int n = 0;
+    if (!engine_ParamInt(1, "glFx_RenderTargetAlpha", "render target", &n, 0, ENGINE_RENDER_TARGETS - 1)) return;
     engine.layers[FIRST_TARGET + n].fade = float(atof(script_Param(2)));
     if (engine.debugMode) console_Printf("\n#call glFx_RenderTargetAlpha\n\r");
 }

@@ -11,8 +11,8 @@
 namespace {
 // The layer number of parameter 1, or -1 (with the error trace line) when out of range.
 int layerIndex(const char *operation) {
-    const int n = atoi(script_Param(1));
-    return engine_CheckIndex(n, 0, ENGINE_LAYER_RECORDS - 1, operation, "layer") ? n : -1;
+    int n = -1;
+    return engine_ParamInt(1, operation, "layer", &n, 0, ENGINE_LAYER_RECORDS - 1) ? n : -1;
 }
 } // namespace
 
@@ -67,11 +67,12 @@ void DrawLayer(Layer &layer, int screenWidth, int /*screenHeight*/, double frame
 
 void SetLayerParam() {
     const int n = layerIndex("SetLayerParam");
-    if (n < 0) return;
+    int visible = 0;
+    if (n < 0 || !engine_ParamInt(3, "SetLayerParam", "visible", &visible)) return;
     const int slot = texture_FindExact(script_Param(2));
     Layer &layer = engine.layers[n];
     layer.texture = slot;
-    layer.visible = atoi(script_Param(3));
+    layer.visible = visible;
     layer.fade = float(atof(script_Param(4)));
     layer.repeatU = float(atof(script_Param(5)));
     layer.repeatV = float(atof(script_Param(6)));
@@ -80,12 +81,14 @@ void SetLayerParam() {
 
 void SetLayerPos() {
     const int n = layerIndex("SetLayerPos");
-    if (n < 0) return;
+    int blend = 0, y = 0;
+    if (n < 0 || !engine_ParamInt(2, "SetLayerPos", "blend", &blend) || !engine_ParamInt(5, "SetLayerPos", "y", &y))
+        return;
     Layer &layer = engine.layers[n];
-    layer.blend = float(atoi(script_Param(2)));
+    layer.blend = float(blend);
     layer.fadeSpeed = float(atof(script_Param(3)));
     layer.x = float(atof(script_Param(4)));
-    layer.y = float(atoi(script_Param(5)));
+    layer.y = float(y);
     layer.width = float(atof(script_Param(6)));
     layer.height = float(atof(script_Param(7)));
     if (engine.debugMode) console_Printf("\n#call SetLayerPos \n\r");
@@ -100,11 +103,12 @@ void SetLayerFadeSpeed() {
 
 void SetLayerParamEx() {
     const int n = layerIndex("SetLayerParamEx");
-    if (n < 0) return;
+    int extraA = 0;
+    if (n < 0 || !engine_ParamInt(4, "SetLayerParamEx", "extra a", &extraA)) return;
     Layer &layer = engine.layers[n];
     layer.speedX = float(atof(script_Param(2)));
     layer.speedY = float(atof(script_Param(3)));
-    layer.extraA = float(atoi(script_Param(4)));
+    layer.extraA = float(extraA);
     layer.extraB = float(atof(script_Param(5)));
     // The echo's number field has no value of its own; 0 keeps the line's form.
     if (engine.debugMode) console_Printf("\n#call SetLayerParamEx %d\n\r", 0);

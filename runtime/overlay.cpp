@@ -89,27 +89,35 @@ void glSetClearColor() {
 }
 
 void SetColor() {
-    const int index = atoi(script_Param(1));
-    if (!engine_CheckIndex(index, 0, ENGINE_COLORS - 1, "SetColor", "colour index")) return;
+    int index = 0;
+    if (!engine_ParamInt(1, "SetColor", "colour index", &index, 0, ENGINE_COLORS - 1)) return;
     engine.colors[index] = {float(atof(script_Param(2))), float(atof(script_Param(3))), float(atof(script_Param(4)))};
     if (engine.debugMode) console_Printf("\n#call SetColor\n\r");
 }
 
 void SetBackground() {
-    engine.backgroundEnabled = atoi(script_Param(1));
-    if (engine.backgroundEnabled) {
-        engine.backgroundMode = atoi(script_Param(2));
-        engine.backgroundArg = atoi(script_Param(3));
+    int on = 0, mode = 0, argument = 0;
+    if (!engine_ParamInt(1, "SetBackground", "on", &on)) return;
+    if (on && (!engine_ParamInt(2, "SetBackground", "mode", &mode) ||
+               !engine_ParamInt(3, "SetBackground", "argument", &argument)))
+        return;
+    engine.backgroundEnabled = on;
+    if (on) {
+        engine.backgroundMode = mode;
+        engine.backgroundArg = argument;
     }
     if (engine.debugMode) console_Printf("\n#call SetBackground\n\r");
 }
 
 void glSetCinemascope() {
-    engine.cinemascopeEnabled = atoi(script_Param(1));
-    if (engine.cinemascopeEnabled == 0) return;
-    // Widened so a huge percentage cannot overflow; bars beyond the window height draw nothing
+    int on = 0, percent = 0;
+    if (!engine_ParamInt(1, "glSetCinemascope", "on", &on)) return;
+    if (on && !engine_ParamInt(2, "glSetCinemascope", "bar height", &percent)) return;
+    engine.cinemascopeEnabled = on;
+    if (on == 0) return;
+    // Widened so a large percentage cannot overflow; bars beyond the window height draw nothing
     // more, so clamping there changes no picture.
-    long long bar = static_cast<long long>(engine.screenHeight) * atol(script_Param(2)) / 100;
+    long long bar = static_cast<long long>(engine.screenHeight) * percent / 100;
     if (bar > engine.screenHeight) bar = engine.screenHeight;
     if (bar < -engine.screenHeight) bar = -engine.screenHeight;
     engine.cinemascopeBar = int(bar);

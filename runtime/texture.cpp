@@ -96,8 +96,10 @@ bool LoadTextureFile(const char *path, int textureName, int mipmaps) {
 
 void glLoadTextureSlot() {
     const char *name = script_Param(1);
-    int slot = atoi(script_Param(2));
-    if (!engine_CheckIndex(slot, 0, ENGINE_TEXTURE_SLOTS - 1, "glLoadTextureSlot", "texture slot")) return;
+    int slot = 0, mipmaps = 0;
+    if (!engine_ParamInt(2, "glLoadTextureSlot", "texture slot", &slot, 0, ENGINE_TEXTURE_SLOTS - 1) ||
+        !engine_ParamInt(3, "glLoadTextureSlot", "mipmaps", &mipmaps))
+        return;
     // A cut name would no longer find its slot again, so it is refused rather than shortened.
     if (strlen(name) >= ENGINE_SLOT_NAME_SIZE) {
         trace_Error("glLoadTextureSlot", "texture name too long");
@@ -106,7 +108,7 @@ void glLoadTextureSlot() {
     char path[ENGINE_PATH_SIZE];
     if (!engine_BuildPath(path, sizeof path, name, "glLoadTextureSlot")) return;
     // The show goes on without the picture, but the demo maker learns which file failed.
-    if (!LoadTextureFile(path, slot, atoi(script_Param(3)))) trace_Error("glLoadTextureSlot", path);
+    if (!LoadTextureFile(path, slot, mipmaps)) trace_Error("glLoadTextureSlot", path);
     TextureSlot &record = engine.textureSlots[slot];
     record.id = slot;
     text_CopyBounded(record.name, name);

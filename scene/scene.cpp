@@ -326,7 +326,8 @@ void scene_ResetState() {
 }
 
 void glLoadSceneSlot() {
-    const int slot = atoi(script_Param(1));
+    int slot = 0;
+    if (!engine_ParamInt(1, "glLoadSceneSlot", "scene slot", &slot, 0, SCENE_SLOTS - 1)) return;
     char name[SCRIPT_TEXT_SIZE];
     text_CopyBounded(name, script_Param(2));
     const size_t length = strlen(name);
@@ -336,9 +337,9 @@ void glLoadSceneSlot() {
 }
 
 void glSetCurrentScene() {
-    int chosen = atoi(script_Param(1));
+    int chosen = -1;
     // Any other number would index past the slots; it switches the scene off like -1.
-    if (!engine_CheckIndex(chosen, -1, SCENE_SLOTS - 1, "glSetCurrentScene", "scene")) chosen = -1;
+    if (!engine_ParamInt(1, "glSetCurrentScene", "scene", &chosen, -1, SCENE_SLOTS - 1)) chosen = -1;
     engine.currentScene = chosen;
     if (chosen >= 0 && scene.slots[chosen] && scene.slots[chosen]->cameras) setCamera(scene.slots[chosen]->cameras->name);
     if (engine.debugMode) console_Printf("\n#call glSetCurrentScene %d\n\r", engine.currentScene);

@@ -6,7 +6,9 @@
 #include "startup/console.h"
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -312,16 +314,39 @@ bool script_ReadLine(FILE *file, char (&buffer)[SCRIPT_TEXT_SIZE]) {
     return file != nullptr && readSignificantLine(file, buffer, reader, startLine);
 }
 
+bool script_FileProblem(const char *path, char *reason, size_t reasonSize) {
+    // Looked at before it is opened: opening a FIFO waits for a writer, and a device such as
+    // /dev/zero never ends.
+    struct stat info;
+    const char *why = nullptr;
+    char tooLarge[64];
+    if (stat(path, &info) != 0) {
+        why = strerror(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        why = strerror(EISDIR);
+    } else if (S_ISFIFO(info.st_mode)) {
+        why = "a FIFO, not a file";
+    } else if (!S_ISREG(info.st_mode)) {
+        why = "a device, not a file";
+    } else if (info.st_size > SCRIPT_MAX_FILE_BYTES) {
+        snprintf(tooLarge, sizeof tooLarge, "larger than 1 MiB (%lld bytes)", static_cast<long long>(info.st_size));
+        why = tooLarge;
+    } else if (FILE *file = fopen(path, "r")) {
+        fclose(file);
+    } else {
+        why = strerror(errno);
+    }
+    if (why && reasonSize > 0) text_CopyBounded(reason, why, reasonSize);
+    return why != nullptr;
+}
+
 int script_Load(const char *path) {
     time_t start = time(nullptr);
     if (script.verbose) console_Printf("****Parsing script \n\n");
-    FILE *file = path ? fopen(path, "r") : nullptr;
+    char reason[128];
+    if (path == nullptr || script_FileProblem(path, reason, sizeof reason)) return SCRIPT_FILE_NOT_FOUND;
+    FILE *file = fopen(path, "r");
     if (!file) return SCRIPT_FILE_NOT_FOUND;
-    struct stat info;
-    if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) { // opens, but reads nothing
-        fclose(file);
-        return SCRIPT_FILE_NOT_FOUND;
-    }
 
     script.lineCount = 0;
     script.overflowLine = -1;
@@ -415,4 +440,12 @@ int script_CurrentLine() { return script.currentLine; }
 const char *script_Param(int k) {
     if (k < 0 || k >= SCRIPT_MAX_PARAMS) return "";
     return script.params[k];
+}
+
+bool script_ParamInt(int k, int *value) {
+    errno = 0;
+    const long long number = strtoll(script_Param(k), nullptr, 10);
+    const bool fits = errno != ERANGE && number >= INT_MIN && number <= INT_MAX;
+    *value = fits ? static_cast<int>(number) : 0;
+    return fits;
 }

@@ -16,6 +16,7 @@ constexpr int SCRIPT_NAME_SIZE = 50;   // command names and tokens: 49 character
 constexpr int SCRIPT_TEXT_SIZE = 255;  // parameter texts, line and parameter buffers
 constexpr int SCRIPT_MACRO_NAME_SIZE = 12;
 constexpr int SCRIPT_RAW_LINE = 254;   // a physical line is read in pieces of this many characters
+constexpr long SCRIPT_MAX_FILE_BYTES = 1L << 20; // 1 MiB: 1024 full lines are far less
 
 // Built-in keyword slots.
 constexpr int OP_MACROSTART = 50;
@@ -93,7 +94,12 @@ int script_DumpScript();
 
 // Loading.
 bool script_ReadLine(FILE *file, char (&buffer)[SCRIPT_TEXT_SIZE]);
+// Loads the script at path; a file script_FileProblem refuses is "File not found".
 int script_Load(const char *path);
+// True when the file at path cannot be read as a script; reason then receives why ("No such
+// file or directory", "Is a directory", a FIFO or device, too large). Opens nothing that could
+// block.
+bool script_FileProblem(const char *path, char *reason, size_t reasonSize);
 
 // Evaluation.
 int script_Eval(double time);
@@ -102,3 +108,7 @@ int script_CurrentLine();
 
 // Parameter access for handlers: "" for an index outside 0..9.
 const char *script_Param(int k);
+// Parameter k read as C's atoi reads it (blanks, sign, digits up to the first other character;
+// no digits read 0). False when the value does not fit an int, which atoi would wrap: *value
+// is then 0.
+bool script_ParamInt(int k, int *value);

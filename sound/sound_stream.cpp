@@ -33,11 +33,13 @@ signed char streamEvent(SoundStream *, void *data, int, void *) {
     return 1;
 }
 
-int mixingRate() {
-    int rate = atoi(script_Param(2));
-    if (rate != 0) return rate;
+// False when the rate is too large for an int (with the range error line).
+bool mixingRate(int *rate) {
+    if (!engine_ParamInt(2, "soundStream_Init", "mixing rate", rate)) return false;
+    if (*rate != 0) return true;
     console_Printf("frequency not found, defaulting to 44100\n");
-    return DEFAULT_RATE;
+    *rate = DEFAULT_RATE;
+    return true;
 }
 
 void reportMissing(const char *path) {
@@ -62,7 +64,8 @@ void reportTooMany(const char *path) {
 } // namespace
 
 void soundStream_Init() {
-    int rate = mixingRate();
+    int rate = 0;
+    if (!mixingRate(&rate)) return;
     char path[ENGINE_PATH_SIZE];
     bool pathFits = engine_BuildPath(path, sizeof path, script_Param(1), "soundStream_Init");
     if (!sound_Init(rate, SOUND_CHANNELS, 0)) {

@@ -8,9 +8,11 @@
 #include "runtime/engine_state.h"
 #include "runtime/inspect.h"
 #include "runtime/options.h"
+#include "script/script.h"
 #include "startup/console.h"
 #include "startup/picture_box.h"
 #include "startup/setup_dialog.h"
+#include "startup/trace.h"
 
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>
@@ -26,6 +28,20 @@ bool displayOpen = false;
 bool wantsDialog(const EngineOptions &options) {
     return !options.noDialog && options.captureDir[0] == '\0' && options.videoPath[0] == '\0' && !options.check &&
            !options.inspect;
+}
+
+// A script that cannot be read would play black frames for ever (or hang on a FIFO): said on
+// stderr before any window opens. False then.
+bool scriptReadable(const char *path, bool check) {
+    char reason[128];
+    if (!script_FileProblem(path, reason, sizeof reason)) return true;
+    fprintf(stderr, "vortan: cannot read script '%s': %s\n", path, reason);
+    if (!check) {
+        char detail[ENGINE_PATH_SIZE + 160];
+        snprintf(detail, sizeof detail, "cannot read '%s': %s", path, reason);
+        trace_ErrorLogOnly("script_Load", detail);
+    }
+    return false;
 }
 
 } // namespace
@@ -64,6 +80,9 @@ int startup_Main(int argc, char **argv) {
         return inspect_Files(count, argv + engine.options.tailFirst, engine.options.json, stdout);
     }
     if (engine.options.debugTail) console_Open();
+    if (!scriptReadable(engine.options.scriptPath, engine.options.check)) {
+        return engine.options.check ? 1 : STARTUP_EXIT_SCRIPT;
+    }
     if (engine.options.check) {
         // No window: the script is compiled and read back, and the findings go to stdout.
         const CheckReport report = check_Script(engine.options.scriptPath, stdout);

@@ -63,6 +63,33 @@ TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {
     EXPECT_EQ(echo, "");
     EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on SetColor : colour index 4 out of range (0..3)\n"
                                             "- _Vortan_ \terror on SetColor : colour index -1 out of range (0..3)\n");
+
+    // Integers read as atoi reads them where they fit an int; beyond, they are out of range,
+    // never wrapped (4294967296 is not colour 0) and never overflow (a sanitized build aborts).
+    const struct {
+        const char *params[4];
+        void (*handler)();
+        const char *refused; // "" when taken
+    } limits[] = {
+        {{"0", "4294967296", "1", "1"}, SetColor, "SetColor : colour index 4294967296 out of range (0..3)"},
+        {{"0", "2.9", "0.5", "1"}, SetColor, ""},
+        {{"0", " -2147483649"}, SetDebug, "SetDebug : debug mode -2147483649 out of range (-2147483648..2147483647)"},
+        {{"0", "1", "9223372036854775807\n"}, glSetCinemascope,
+         "glSetCinemascope : bar height 9223372036854775807 out of range (-2147483648..2147483647)"},
+        {{"0", "1", "2147483647\n"}, glSetCinemascope, ""},
+    };
+    trace_Reset();
+    std::string expected;
+    for (const auto &row : limits) {
+        etest_Params({row.params[0], row.params[1], row.params[2] ? row.params[2] : "", row.params[3] ? row.params[3] : ""});
+        row.handler();
+        if (*row.refused) expected += std::string("- _Vortan_ \terror on ") + row.refused + "\n";
+    }
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"), expected);
+    EXPECT_FLOAT_EQ(engine.colors[0].red, 0.0f);
+    EXPECT_FLOAT_EQ(engine.colors[2].red, 0.5f); // "2.9" is colour 2
+    EXPECT_EQ(engine.debugMode, 0);
+    EXPECT_EQ(engine.cinemascopeBar, engine.screenHeight); // bars as high as the window, no more
     console_SetCapture(nullptr);
 }
 

@@ -55,9 +55,10 @@ TEST_F(ScriptTest, ClassificationNumberingAndNormalisation) {
     EXPECT_EQ(load("// only comments\n\n//\n/\n\n"), SCRIPT_OK);
     EXPECT_EQ(script.lineCount, 0);
 
-    // Status codes: a missing file, a folder or no name is "File not found".
+    // Status codes: a missing file, a folder, a device or no name is "File not found".
     EXPECT_EQ(script_Load((dir + "/missing.qlo").c_str()), SCRIPT_FILE_NOT_FOUND);
     EXPECT_EQ(script_Load(dir.c_str()), SCRIPT_FILE_NOT_FOUND);
+    EXPECT_EQ(script_Load("/dev/zero"), SCRIPT_FILE_NOT_FOUND); // never ends: refused unopened
     EXPECT_EQ(script_Load(nullptr), SCRIPT_FILE_NOT_FOUND);
     EXPECT_EQ(script.lineCount, 0);
 }
