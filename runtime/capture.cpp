@@ -18,6 +18,7 @@
 
 #include "runtime/engine_state.h"
 #include "script/text.h"
+#include "startup/trace.h"
 
 namespace {
 struct CaptureState {
@@ -25,6 +26,7 @@ struct CaptureState {
     double fps = 60.0;
     long firstFrame = 0;               // frame 0 reads firstFrame / fps
     long frame = 0;                    // frame being drawn
+    bool progressOpen = false;         // the progress line on stderr awaits its line end
     std::vector<unsigned char> pixels; // read-back buffer, grown once to the window size
 };
 CaptureState capture;
@@ -32,6 +34,11 @@ CaptureState capture;
 double virtualClock() { return capture_Clock(); }
 
 bool isCaptureFile(const char *name);
+
+void endProgressLine() {
+    if (capture.progressOpen) fputc('\n', stderr);
+    capture.progressOpen = false;
+}
 
 // mkdir -p: every missing folder along the path.
 bool makeFolders(const char *dir) {
@@ -73,6 +80,7 @@ bool capture_Begin(const char *dir, double fps) {
     capture.firstFrame = 0;
     capture.frame = 0;
     engine_SetClock(virtualClock);
+    trace_SetEchoHook(endProgressLine); // an error line then stands on a line of its own
     return true;
 }
 
@@ -119,15 +127,18 @@ bool capture_WriteFrame(int width, int height) {
     char path[ENGINE_PATH_SIZE + 32];
     snprintf(path, sizeof path, "%s/frame-%05ld.png", capture.dir, capture.frame);
     if (!capture_WritePng(path, topDown, width, height)) {
-        fprintf(stderr, "\nvortan: cannot write %s\n", path);
+        endProgressLine();
+        fprintf(stderr, "vortan: cannot write %s\n", path);
         return false;
     }
     fprintf(stderr, "\rvortan: captured %ld frames, show time %.3f s", capture.frame + 1, capture_Clock());
+    capture.progressOpen = true;
     return true;
 }
 
 void capture_End() {
-    if (capture.frame > 0) fputc('\n', stderr);
+    endProgressLine();
+    trace_SetEchoHook(nullptr);
 }
 
 extern char **environ;

@@ -23,6 +23,7 @@ struct EchoEntry {
 struct TraceState {
     int logStarted = 0; // 0: the next write empties the file; 1: it appends
     bool summaryRegistered = false;
+    TraceEchoHook echoHook = nullptr;
     int kinds = 0;
     EchoEntry echoed[TRACE_ECHO_KINDS];
 };
@@ -62,6 +63,7 @@ void echoError(const char *message) {
             return;
         }
     }
+    if (trace.echoHook) trace.echoHook();
     fprintf(stderr, "vortan: error: %s\n", text);
     if (trace.kinds == TRACE_ECHO_KINDS) return; // too many kinds to count: each is said every time
     EchoEntry &entry = trace.echoed[trace.kinds++];
@@ -110,5 +112,7 @@ void trace_ErrorLogOnly(const char *operation, const char *detail) {
     snprintf(buffer, sizeof buffer, "- _Vortan_ \terror on %s : %s\n", operation, detail);
     writeLog(buffer);
 }
+
+void trace_SetEchoHook(TraceEchoHook hook) { trace.echoHook = hook; }
 
 void trace_Reset() { trace.logStarted = 0; }

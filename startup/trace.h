@@ -18,5 +18,10 @@ void trace_Error(const char *operation, const char *detail);
 // stderr in its own words.
 void trace_ErrorLogOnly(const char *operation, const char *detail);
 
+// Called before an error line is said on stderr, so a progress line left open there (the
+// capture's) is ended first; null for none.
+using TraceEchoHook = void (*)();
+void trace_SetEchoHook(TraceEchoHook hook);
+
 // Forgets that the log was started, so the next write empties it again (tests).
 void trace_Reset();
