@@ -327,7 +327,7 @@ void scene_ResetState() {
 
 void glLoadSceneSlot() {
     int slot = 0;
-    if (!engine_ParamInt(1, "glLoadSceneSlot", "scene slot", &slot, 0, SCENE_SLOTS - 1)) return;
+    if (!engine_ParamInt(1, "glLoadSceneSlot", "scene slot", &slot)) return; // its range is checked there
     char name[SCRIPT_TEXT_SIZE];
     text_CopyBounded(name, script_Param(2));
     const size_t length = strlen(name);
