@@ -305,9 +305,12 @@ void drawMainPass(double frameDelta) {
 } // namespace
 
 void engine_DrawFrame(double frameDelta) {
-    const Color &clear = engine.colors[2];
-    glClearColor(clear.red, clear.green, clear.blue, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The glow's capture clears the whole frame again at once.
+    if (!engine.glowEnabled) {
+        const Color &clear = engine.colors[2];
+        glClearColor(clear.red, clear.green, clear.blue, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
     glEnable(GL_DEPTH_TEST);
     selectFrameTextureUnit();
     if (engine.glowEnabled) GlowCapture(frameDelta);

@@ -49,6 +49,13 @@ void DrawLayer(Layer &layer, int screenWidth, int /*screenHeight*/, double frame
         glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
     }
     AdvanceLayer(layer, frameDelta); // the quad shows the new fade and position
+    // At fade 0 the quad adds 0 or multiplies by 1; under GL_ALWAYS its depth keeps no later
+    // quad out either, so it changes no pixel (a faded-out full-window flash costs a fill).
+    if (layer.fade == 0.0f) {
+        GLint depthFunction = GL_LESS;
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+        if (depthFunction == GL_ALWAYS) return;
+    }
     glBindTexture(GL_TEXTURE_2D, GLuint(layer.texture));
     glColor4f(layer.fade, layer.fade, layer.fade, 1.0f);
     const double hx = 0.5 * layer.width * k;
