@@ -76,6 +76,8 @@ CaptureState capture;
 
 double virtualClock() { return capture_Clock(); }
 
+bool isCaptureFile(const char *name);
+
 // mkdir -p: every missing folder along the path.
 bool makeFolders(const char *dir) {
     char path[ENGINE_PATH_SIZE];
@@ -256,10 +258,13 @@ int waitProgram(pid_t child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
 
-// The names the capture writes into its folder; only these are removed with a temporary one.
+// The names the capture writes into its folders (frame-NNNNN.png, soundtrack.wav, and the
+// picture stream of a video); only these are removed from them.
 bool isCaptureFile(const char *name) {
-    return !strcmp(name, "soundtrack.wav") || !strcmp(name, "pictures.mp4") ||
-           (!strncmp(name, "frame-", 6) && strlen(name) > 10 && !strcmp(name + strlen(name) - 4, ".png"));
+    if (!strcmp(name, "soundtrack.wav") || !strcmp(name, "pictures.mp4")) return true;
+    if (strncmp(name, "frame-", 6) != 0) return false;
+    const size_t digits = strspn(name + 6, "0123456789");
+    return digits >= 5 && !strcmp(name + 6 + digits, ".png");
 }
 
 bool fileExists(const char *path) {
@@ -314,6 +319,17 @@ bool capture_Begin(const char *dir, double fps) {
     if (dir[0] && !makeFolders(dir)) {
         fprintf(stderr, "vortan: cannot create the capture folder %s: %s\n", dir, strerror(errno));
         return false;
+    }
+    // The folder holds this run only: frames and a soundtrack of an earlier run would be taken for
+    // this one's. Nothing else in it is touched.
+    if (DIR *folder = dir[0] ? opendir(dir) : nullptr) {
+        char path[ENGINE_PATH_SIZE + 256];
+        while (const dirent *entry = readdir(folder)) {
+            if (!isCaptureFile(entry->d_name)) continue;
+            snprintf(path, sizeof path, "%s/%s", dir, entry->d_name);
+            if (unlink(path) != 0) fprintf(stderr, "vortan: cannot remove %s: %s\n", path, strerror(errno));
+        }
+        closedir(folder);
     }
     text_CopyBounded(capture.dir, dir);
     capture.fps = fps > 0 ? fps : 60.0;

@@ -45,7 +45,8 @@ struct RunState {
                                          // the soundtrack without --capture)
     double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
     double firstShown = 0.0;  // the clock reading of the first frame shown (--start moves it)
-    WatchState watch;
+    WatchState watch;         // the script file at the last look
+    WatchState loaded;        // the script file as last loaded or refused
 };
 RunState run;
 
@@ -231,22 +232,32 @@ void resetShow() {
     resetShowState();
 }
 
-// Records the script file's modification time and size; true when they differ from the last look.
-bool scriptFileChanged(const char *path) {
+// The script file's modification time and size now (size -1: it is not there).
+WatchState lookAt(const char *path) {
     struct stat info;
-    WatchState now = run.watch;
+    WatchState now;
     if (stat(path, &info) == 0) {
         now.seconds = info.st_mtim.tv_sec;
         now.nanoseconds = info.st_mtim.tv_nsec;
         now.size = info.st_size;
-    } else {
-        now.seconds = now.nanoseconds = 0;
-        now.size = -1;
     }
-    const bool changed = now.seconds != run.watch.seconds || now.nanoseconds != run.watch.nanoseconds ||
-                         now.size != run.watch.size;
+    return now;
+}
+
+bool sameFile(const WatchState &a, const WatchState &b) {
+    return a.seconds == b.seconds && a.nanoseconds == b.nanoseconds && a.size == b.size;
+}
+
+// Looks at the script file: true when it differs from the one last loaded or refused and has kept
+// its size and modification time since the previous look, so a file still being written (an
+// editor that truncates, then writes) is left until it stands still.
+bool scriptFileSettled(const char *path) {
+    const WatchState now = lookAt(path);
+    const bool still = sameFile(now, run.watch);
     run.watch = now;
-    return changed;
+    if (!still || sameFile(now, run.loaded)) return false;
+    run.loaded = now;
+    return true;
 }
 
 // A changed script: checked first; with errors the show goes on as it was, otherwise it starts
@@ -254,6 +265,10 @@ bool scriptFileChanged(const char *path) {
 void reloadScript(double now, EngineClock clock) {
     const char *path = engine.options.scriptPath;
     if (run.virtualClock) fputc('\n', stderr); // below the progress line
+    if (run.loaded.size == 0) { // an empty script would blank the show
+        fprintf(stderr, "vortan: %s not reloaded: the file is empty; the show goes on unchanged\n", path);
+        return;
+    }
     static ScriptState running; // the checker compiles in the script tables; kept to go on with
     running = script;
     const CheckReport report = check_Script(path, stderr);
@@ -342,7 +357,7 @@ void frameLoop(EngineClock clock, double previous) {
         // rounding), so on the capture clock it falls on the same frames on every machine.
         if (options.watch && now + 1e-9 >= t0 + (looks + 1) * WATCH_INTERVAL) {
             looks = int((now + 1e-9 - t0) / WATCH_INTERVAL);
-            if (scriptFileChanged(options.scriptPath)) reloadScript(now, clock);
+            if (scriptFileSettled(options.scriptPath)) reloadScript(now, clock);
         }
         const double frameDelta = double(float(now - previous));
         previous = now;
@@ -474,7 +489,7 @@ int engine_RunShow() {
     engine.runStatus = 0;
 
     loadScript(options.scriptPath);
-    scriptFileChanged(options.scriptPath); // the file as loaded: later changes reload it
+    run.loaded = run.watch = lookAt(options.scriptPath); // the file as loaded: later changes reload it
 
     glfwSetErrorCallback(glfwError);
     if (!glfwInit()) {

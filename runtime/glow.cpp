@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -46,6 +47,16 @@ void CreateRenderTarget(int size, int index) {
     // also keeps the zeroed first image to at most 256 MiB.
     const int highest = maxSize > 0 ? std::min(int(maxSize), RENDER_TARGET_MAX) : RENDER_TARGET_MAX;
     if (!engine_CheckIndex(size, 1, highest, "glFx_RenderTargetParam", "size")) return;
+    // The capture copies the window's lower-left square of the target's size: a larger target
+    // would only show a pale rectangle of what lies outside the window.
+    const int fits = std::min(engine.screenWidth, engine.screenHeight);
+    if (size > fits) {
+        char detail[160];
+        snprintf(detail, sizeof detail, "size %d out of range (1..%d): a render target is copied from the %dx%d window",
+                 size, fits, engine.screenWidth, engine.screenHeight);
+        trace_Error("glFx_RenderTargetParam", detail);
+        return;
+    }
     std::unique_ptr<unsigned char, decltype(&free)> pixels(
         static_cast<unsigned char *>(calloc(size_t(size) * size_t(size), 4)), &free);
     if (!pixels) {

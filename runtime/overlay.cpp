@@ -46,9 +46,13 @@ void DrawBackground(int mode, Layer picture, int screenWidth, int screenHeight, 
         glVertex2d(0, top);
         glEnd();
     } else {
-        glEnable(GL_TEXTURE_2D);
-        // A picture layer that was never given a texture shows the empty default texture.
-        glBindTexture(GL_TEXTURE_2D, picture.texture < 0 ? 0 : GLuint(picture.texture));
+        // Layer 0 without a texture: the strip is plain white, not whatever texture name 0 holds.
+        if (picture.texture < 0) {
+            glDisable(GL_TEXTURE_2D);
+        } else {
+            glEnable(GL_TEXTURE_2D);
+            glBindTexture(GL_TEXTURE_2D, GLuint(picture.texture));
+        }
         glColor4f(1, 1, 1, 1);
         glBegin(GL_QUADS);
         glTexCoord2d(0, 0); glVertex2d(0, bottom);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
 #include <GL/glu.h>
@@ -73,7 +74,30 @@ float shininessOf(const Lib3dsMaterial *material) {
     return s;
 }
 
-void applyMaterial(const Lib3dsMaterial *material) {
+// The file being loaded and its slot, for the messages of its compile step.
+struct Compiling {
+    const char *name = "";
+    int slot = 0;
+};
+Compiling compiling;
+
+// The texture slot a map names. A name no slot carries draws with slot 0's texture: said once
+// per material and map, since the scene then shows the wrong picture.
+GLuint mapTexture(Lib3dsMaterial *material, const char *map, const char *kind, unsigned long reported) {
+    const int slot = scene_FindTextureSlot(map);
+    if (slot == 0 && strcasecmp(engine.textureSlots[0].name, map) != 0 && !(material->user.d & reported)) {
+        material->user.d |= reported;
+        char detail[3 * SCRIPT_TEXT_SIZE];
+        snprintf(detail, sizeof detail,
+                 "%s map '%s' of material '%s' in scene %d (%s) names no texture slot: load '%s' with "
+                 "\"@glloadtextureslot\" before the scene (slot 0's texture is used)",
+                 kind, map, material->name, compiling.slot, compiling.name, map);
+        trace_Error(LOAD, detail);
+    }
+    return GLuint(slot);
+}
+
+void applyMaterial(Lib3dsMaterial *material) {
     if (!material) {
         glMaterialfv(GL_FRONT, GL_AMBIENT, NO_MATERIAL_AMBIENT);
         glMaterialfv(GL_FRONT, GL_DIFFUSE, NO_MATERIAL_DIFFUSE);
@@ -85,14 +109,14 @@ void applyMaterial(const Lib3dsMaterial *material) {
     glMaterialfv(GL_FRONT, GL_SPECULAR, material->specular);
     glMaterialf(GL_FRONT, GL_SHININESS, shininessOf(material));
     if (material->texture1_map.name[0]) {
-        GLuint texture = GLuint(scene_FindTextureSlot(material->texture1_map.name));
+        GLuint texture = mapTexture(material, material->texture1_map.name, "texture", 1);
         activeTexture(GL_TEXTURE0_ARB);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, texture);
     }
     if (material->reflection_map.name[0]) {
         // Unit 1 generates sphere-map coordinates and adds its texel to unit 0's result.
-        GLuint texture = GLuint(scene_FindTextureSlot(material->reflection_map.name));
+        GLuint texture = mapTexture(material, material->reflection_map.name, "reflection", 2);
         activeTexture(GL_TEXTURE1_ARB);
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
@@ -140,10 +164,11 @@ void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot)
         return;
     }
     auto *normals = static_cast<Lib3dsVector *>(malloc(sizeof(Lib3dsVector) * 3 * (mesh->faces ? mesh->faces : 1)));
-    GLuint list = normals ? glGenLists(1) : 0;
+    snprintf(why, sizeof why, "out of memory");
+    GLuint list = normals && scene_SmoothNormals(mesh, normals, why, sizeof why) ? glGenLists(1) : 0;
     if (!list) {
         free(normals);
-        snprintf(detail, sizeof detail, "mesh '%s' not compiled: out of memory", mesh->name);
+        snprintf(detail, sizeof detail, "mesh '%s' not compiled: %s", mesh->name, why);
         trace_Error(LOAD, detail);
         return;
     }
@@ -154,7 +179,6 @@ void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot)
     lib3ds_matrix_copy(inverse, mesh->matrix);
     if (!lib3ds_matrix_inv(inverse)) lib3ds_matrix_identity(inverse); // a flat mesh matrix has none
     glMultMatrixf(&inverse[0][0]);
-    if (mesh->faces) lib3ds_mesh_calculate_normals(mesh, normals);
     applyMaterial(meshMaterial(file, mesh));
     emitFaces(mesh, normals);
     resetTextureState();
@@ -235,7 +259,9 @@ bool scene_LoadSlot(int slot, const char *name) {
     trace_Printf("- _Vortan_ \tsuccess on glLoadSceneSlot : %s\n", name);
     if (!scene.cameraSet && file->cameras) setCamera(file->cameras->name);
     lib3ds_file_eval(file, 0.0f);
+    compiling = {name, slot};
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_CompileNode(node, slot);
+    compiling = {};
     return true;
 }
 

@@ -3,6 +3,7 @@
 // handed to lib3ds, from memory, so both see exactly the same bytes.
 #include "scene/scene_file.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <lib3ds/chunk.h>
 #include <lib3ds/io.h>
 #include <lib3ds/node.h>
+#include <lib3ds/vector.h>
 
 namespace {
 
@@ -35,7 +37,6 @@ struct MeshCheck {
     uint32_t texels = 0;
     uint32_t faces = 0;
     size_t faceData = 0;   // first byte of the face records
-    size_t smoothing = 0;  // first byte of the last smoothing-group list, 0 = none
 };
 
 struct Check {
@@ -258,9 +259,7 @@ bool faceArray(Check &v, const Chunk &c, MeshCheck &mesh, int depth) {
     return eachChild(v, mesh.faceData + 8 * size_t(mesh.faces), c.end, depth, [&](const Chunk &d) {
         switch (d.id) {
         case LIB3DS_SMOOTH_GROUP:
-            if (!need(v, d, 4 * size_t(mesh.faces), "smoothing list")) return false;
-            mesh.smoothing = d.payload;
-            return true;
+            return need(v, d, 4 * size_t(mesh.faces), "smoothing list");
         case LIB3DS_MSH_MAT_GROUP: {
             size_t at = 0;
             if (!string(v, d.payload, d.end, 64, &at)) return false;
@@ -295,20 +294,15 @@ bool countedList(Check &v, const Chunk &c, size_t itemBytes, bool *seen, uint32_
     return true;
 }
 
-// Face corners against the point list, texels against the points, and the smoothing limit of
-// lib3ds_mesh_calculate_normals (a fixed table of 128 normals per corner).
+// Face corners against the point list, texels against the points.
 bool meshIndices(Check &v, const Chunk &c, const MeshCheck &mesh) {
     if (mesh.texels != 0 && mesh.texels < mesh.points)
         return fail(v, c.begin, "%u texels for %u points", mesh.texels, mesh.points);
-    std::vector<uint16_t> smoothedCorners(mesh.smoothing ? mesh.points : 0);
     for (uint32_t f = 0; f < mesh.faces; ++f) {
         size_t record = mesh.faceData + 8 * size_t(f);
-        bool smoothed = mesh.smoothing && dword(v, mesh.smoothing + 4 * size_t(f)) != 0;
         for (int i = 0; i < 3; ++i) {
             uint32_t k = word(v, record + 2 * i);
             if (k >= mesh.points) return fail(v, record, "face %u uses point %u of %u", f, k, mesh.points);
-            if (smoothed && ++smoothedCorners[k] > SCENE_MAX_SHARED_CORNERS)
-                return fail(v, record, "point %u smoothed over more than %d faces", k, SCENE_MAX_SHARED_CORNERS);
         }
     }
     return true;
@@ -547,19 +541,79 @@ bool scene_CheckMesh(const Lib3dsMesh *mesh, char *why, size_t whySize) {
         snprintf(why, whySize, "%u texels for %u points", unsigned(mesh->texels), points);
         return false;
     }
-    std::vector<uint16_t> smoothed(points);
     for (Lib3dsDword f = 0; f < mesh->faces; ++f) {
-        const Lib3dsFace &face = mesh->faceL[f];
         for (int i = 0; i < 3; ++i) {
-            unsigned k = face.points[i];
+            unsigned k = mesh->faceL[f].points[i];
             if (k >= points) {
                 snprintf(why, whySize, "face %u uses point %u of %u", unsigned(f), k, points);
                 return false;
             }
-            if (face.smoothing && ++smoothed[k] > SCENE_MAX_SHARED_CORNERS) {
-                snprintf(why, whySize, "point %u smoothed over more than %d faces", k, SCENE_MAX_SHARED_CORNERS);
-                return false;
+        }
+    }
+    return true;
+}
+
+bool scene_SmoothNormals(const Lib3dsMesh *mesh, Lib3dsVector *normals, char *why, size_t whySize) {
+    const uint32_t points = uint32_t(mesh->points), faces = uint32_t(mesh->faces);
+    const Lib3dsFace *faceL = mesh->faceL;
+    // The corners at each point, grouped by point; lib3ds walks a point's corners last first.
+    std::vector<uint32_t> first(size_t(points) + 1, 0), corners(3 * size_t(faces));
+    for (uint32_t c = 0; c < 3 * faces; ++c) ++first[faceL[c / 3].points[c % 3] + 1];
+    for (uint32_t k = 0; k < points; ++k) first[k + 1] += first[k];
+    std::vector<uint32_t> filled(first.begin(), first.end() - 1);
+    for (uint32_t c = 0; c < 3 * faces; ++c) corners[filled[faceL[c / 3].points[c % 3]]++] = c;
+
+    struct Smoothed {
+        Lib3dsDword group;
+        Lib3dsVector normal;
+    };
+    std::vector<Smoothed> done;        // this point's normal for each smoothing group seen
+    std::vector<const float *> summed; // distinct face normals in the sum being made
+    long long work = 0;
+    for (uint32_t k = 0; k < points; ++k) {
+        done.clear();
+        for (uint32_t at = first[k]; at < first[k + 1]; ++at) {
+            const uint32_t c = corners[at];
+            const Lib3dsFace &face = faceL[c / 3];
+            float *n = normals[c];
+            if (!face.smoothing) {
+                lib3ds_vector_copy(n, const_cast<float *>(face.normal));
+                lib3ds_vector_normalize(n);
+                continue;
             }
+            const Smoothed *known = nullptr;
+            for (const Smoothed &s : done)
+                if (s.group == face.smoothing) known = &s;
+            work += long(done.size());
+            if (known) {
+                lib3ds_vector_copy(n, const_cast<float *>(known->normal));
+                continue;
+            }
+            // The sum of the distinct normals of the faces here sharing a group with this one,
+            // in lib3ds's order and with its tolerance, so the result is the library's.
+            lib3ds_vector_zero(n);
+            summed.clear();
+            for (uint32_t other = first[k + 1]; other-- > first[k];) {
+                const Lib3dsFace &near = faceL[corners[other] / 3];
+                if (!(face.smoothing & near.smoothing)) continue;
+                float *normal = const_cast<float *>(near.normal);
+                bool seen = false;
+                for (const float *s : summed)
+                    if (std::fabs(lib3ds_vector_dot(const_cast<float *>(s), normal) - 1.0) < 1e-5) {
+                        seen = true;
+                        break;
+                    }
+                work += long(summed.size()) + 1;
+                if (work > SCENE_MAX_SMOOTHING_WORK) {
+                    snprintf(why, whySize, "too many faces with different normals meet at point %u to smooth", k);
+                    return false;
+                }
+                if (seen) continue;
+                lib3ds_vector_add(n, n, normal);
+                summed.push_back(near.normal);
+            }
+            lib3ds_vector_normalize(n);
+            done.push_back({face.smoothing, {n[0], n[1], n[2]}});
         }
     }
     return true;

@@ -16,7 +16,9 @@ constexpr int SCENE_MAX_NODES = 4096;
 constexpr int SCENE_MAX_NODE_DEPTH = 64;
 constexpr int SCENE_MAX_OBJECTS = 8192;      // named objects and materials, each
 constexpr int SCENE_MAX_VIEWS = 64;
-constexpr int SCENE_MAX_SHARED_CORNERS = 128; // lib3ds smooths a point over at most this many faces
+// Comparisons of face normals a mesh's smoothing may take: thousands of faces with different
+// normals can meet at one point before a mesh is refused for it.
+constexpr long long SCENE_MAX_SMOOTHING_WORK = 1LL << 26;
 constexpr long SCENE_MAX_KEY_FRAME = 1L << 24; // frames stay exact as floats
 constexpr size_t SCENE_WHY_SIZE = 160;
 
@@ -29,6 +31,13 @@ bool scene_Validate3ds(const uint8_t *data, size_t size, char *why, size_t whySi
 Lib3dsFile *scene_Read3ds(const uint8_t *data, size_t size, char *why, size_t whySize);
 
 // The compile step's own checks on a mesh: every face corner below the point count (and below
-// the texel count when the mesh has texels), faces only with points, no point smoothed over more
-// faces than lib3ds can hold. False with a reason when the mesh must not be compiled.
+// the texel count when the mesh has texels), faces only with points. False with a reason when
+// the mesh must not be compiled.
 bool scene_CheckMesh(const Lib3dsMesh *mesh, char *why, size_t whySize);
+
+// The smoothed normal of every face corner (normals[3 f + i] for corner i of face f), as
+// lib3ds_mesh_calculate_normals gives them but without its table of 128 normals per corner, so
+// any number of faces may meet at a point. The mesh must have passed scene_CheckMesh. Memory
+// grows with the face count only; false with a reason when the work would exceed
+// SCENE_MAX_SMOOTHING_WORK.
+bool scene_SmoothNormals(const Lib3dsMesh *mesh, Lib3dsVector *normals, char *why, size_t whySize);

@@ -73,18 +73,23 @@ void soundStream_Init() {
     std::vector<uint8_t> bytes;
     if (!pathFits || !engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes))
         return reportMissing(pathFits ? path : script_Param(1));
-    if (music.bufferCount == SOUND_MAX_STREAMS) return reportTooMany(path);
+    // From here on a failure replaces the handle with the failed result, as an open that fails
+    // does, so a later "@playsound" reports it rather than restarting earlier music.
+    if (music.bufferCount == SOUND_MAX_STREAMS) {
+        music.stream = nullptr;
+        return reportTooMany(path);
+    }
     // The stream reads from its buffer for as long as it lives: the buffer moves into the table
     // first (a moved vector keeps its block), and leaves it again if no decoder takes the file.
     std::vector<uint8_t> &kept = music.buffers[music.bufferCount];
     kept = std::move(bytes);
     SoundStream *stream = sound_StreamOpen(kept.data(), SOUND_STREAM_MODE, 0, int(kept.size()));
+    music.stream = stream;
     if (!stream) {
         kept = std::vector<uint8_t>();
         return reportUndecodable(path);
     }
     music.bufferCount++;
-    music.stream = stream;
     console_Printf("\n_.________ Opening Stream\n");
     sound_StreamSetEndCallback(stream, streamEvent, nullptr);
     sound_StreamSetSyncCallback(stream, streamEvent, nullptr);

@@ -165,6 +165,10 @@ TEST(AuthorWatch, AnEditedScriptIsReloadedAndABrokenOneIsNot) {
     ASSERT_TRUE(waitUntil([&] { return testfs_ReadFile(err).find(" error; the show goes on unchanged") != std::string::npos; }, 30))
         << testfs_ReadFile(err);
     ASSERT_TRUE(waitUntil(exists(dir + "/shots/frame-02010.png"), 60));
+    // An empty file (an editor's save caught between truncating and writing) is not played.
+    replaceFile(script, "");
+    ASSERT_TRUE(waitUntil([&] { return testfs_ReadFile(err).find("not reloaded: the file is empty") != std::string::npos; }, 30))
+        << testfs_ReadFile(err);
     // The fixed one is loaded and replayed up to the time reached; its "@end" is due at once.
     replaceFile(script, "@glsetclearcolor 0|0|1|0\n@end 0\n");
     ASSERT_TRUE(waitUntil([&] { return testfs_ReadFile(dir + "/status.txt") == "0\n"; }, 60));
@@ -221,11 +225,19 @@ TEST(AuthorVideo, FramesAndSoundtrackBecomeAnH264AacVideo) {
     EXPECT_EQ(std::system(("rmdir " + vrun_Quoted(dir + "/tmp")).c_str()), 0) << "the temporary folder is left";
     EXPECT_EQ(vrun_CountFrames(dir), 0);
 
-    // With --capture the frames stay where asked; an odd window size is padded for x264.
-    const VortanRun captured = vrun_Run(dir, "--capture frames --video v.mp4 --fps 10 --duration 1 --resolution 65x49");
+    // With --capture the frames stay where asked, in a folder that holds this run only (a "%"
+    // in its name is no pattern to ffmpeg); an odd window size is padded for x264.
+    const std::string frames = dir + "/50% frames";
+    std::system(("mkdir " + vrun_Quoted(frames)).c_str());
+    for (int k = 0; k < 259; ++k) testfs_WriteFile(vrun_Frame(frames, k), "an earlier run's frame");
+    for (const char *name : {"soundtrack.wav", "notes.txt", "frame-cover.png"}) testfs_WriteFile(frames + "/" + name, "old");
+    const VortanRun captured = vrun_Run(dir, "--capture '50% frames' --video v.mp4 --fps 10 --duration 1 --resolution 65x49");
     ASSERT_EQ(captured.status, 0) << captured.err;
-    EXPECT_EQ(vrun_CountFrames(dir + "/frames"), 10);
-    EXPECT_TRUE(vrun_Exists(dir + "/frames/soundtrack.wav"));
-    EXPECT_EQ(probe(dir + "/v.mp4", "-select_streams v:0 -show_entries stream=width,height"), "width=66\nheight=50\n");
+    EXPECT_EQ(vrun_CountFrames(frames), 10);
+    EXPECT_GT(testfs_ReadFile(frames + "/soundtrack.wav").size(), 44u);
+    EXPECT_TRUE(vrun_Exists(frames + "/notes.txt") && vrun_Exists(frames + "/frame-cover.png"));
+    const std::string video = probe(dir + "/v.mp4", "-select_streams v:0 -show_entries stream=width,height:format=duration");
+    EXPECT_NE(video.find("width=66\nheight=50\n"), std::string::npos) << video;
+    EXPECT_NEAR(numberAfter(video, "duration="), 1.0, 0.05) << video;
     std::system(("rm -rf " + vrun_Quoted(dir)).c_str());
 }

@@ -80,14 +80,15 @@ TEST(Glow, HandlersSwitchCreateWeighAndRefuse) {
     makeTarget("5", "64");
     setAlpha("-1", "1");
     makeTarget("3", "0");
-    makeTarget("3", "8193");
+    makeTarget("3", "481");
     EXPECT_EQ(engine.layers[23].texture, -1);
     EXPECT_FLOAT_EQ(engine.layers[23].width, 0.0f);
     const std::string log = testfs_ReadFile("_vor_.log");
     for (const char *line : {"error on glFx_RenderTargetParam : render target 5 out of range (0..4)\n",
                              "error on glFx_RenderTargetAlpha : render target -1 out of range (0..4)\n",
                              "error on glFx_RenderTargetParam : size 0 out of range",
-                             "error on glFx_RenderTargetParam : size 8193 out of range (1..8192)\n"})
+                             "error on glFx_RenderTargetParam : size 481 out of range (1..480): a render target is "
+                             "copied from the 640x480 window\n"})
         EXPECT_NE(log.find(std::string("- _Vortan_ \t") + line), std::string::npos) << line;
     console_SetCapture(nullptr);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

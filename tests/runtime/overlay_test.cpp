@@ -88,6 +88,11 @@ TEST(Overlays, ClearColourBarsAndBackgroundsOnScreen) {
     engine_DrawFrame(0.0);
     EXPECT_TRUE(testgl_Near(testgl_Read(10, 100), 0, 200, 0));
     EXPECT_TRUE(testgl_Near(testgl_Read(630, 400), 0, 200, 0));
+    // Without a texture on layer 0 the strip is plain white, not texture name 0's picture.
+    etest_SolidTexture(0, 4, 4, 200, 0, 0, 255);
+    engine.layers[0].texture = -1;
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 255, 255, 255));
 
     // Switching the background off keeps its mode; the bars off show the clear colour there.
     etest_Params({"0", "0", "1"});

@@ -145,6 +145,19 @@ TEST_F(SceneDraw, LoadWritesItsTraceLinesChildrenFirstAndSkipsDummies) {
     engine.currentScene = 2;
     engine_DrawFrame(0.1);
     EXPECT_TRUE(background(centroid()));
+
+    // A cone of 200 smoothed triangles: its tip, shared by all of them, faces the light head on.
+    Lib3dsFile *cone = probeFile();
+    SgGeometry fan{{{0, -2, 0}}, {}, {}, std::vector<uint32_t>(200, 1)};
+    for (int i = 0; i < 200; ++i) {
+        fan.points.push_back({3 * float(std::cos(M_PI * i / 100)), 0, 3 * float(std::sin(M_PI * i / 100))});
+        fan.faces.insert(fan.faces.end(), {0, uint16_t(1 + i), uint16_t(1 + (i + 1) % 200)});
+    }
+    scenegen_AddMesh(cone, "cone", fan, "");
+    scenegen_AddObjectNode(cone, "cone", nullptr, {0, 0, 0}, {0, 0, 0});
+    show(cone);
+    engine_DrawFrame(0.0);
+    EXPECT_TRUE(near(project(0, 0), 214, 214, 214)) << int(at(project(0, 0)).r);
 }
 
 TEST_F(SceneDraw, FirstLoadNamesTheCameraAndReloadingFreesTheOldLists) {

@@ -89,7 +89,7 @@ TEST_F(SoundTest, HandlerLinesOfEveryOutcome) {
 }
 
 // A second "@initsound" replaces the handle and the first stream plays on; one that cannot be
-// decoded leaves the handle as it was.
+// decoded replaces it too, so the "@playsound" after it starts nothing.
 TEST_F(SoundTest, SecondInitReplacesTheHandleAndLeavesTheFirstStreamPlaying) {
     std::vector<int16_t> a = soundtest_Signal(300, 1, 4), b = soundtest_Signal(200, 2, 4);
     soundtest_WriteWav("a.wav", a, RATE);
@@ -99,17 +99,20 @@ TEST_F(SoundTest, SecondInitReplacesTheHandleAndLeavesTheFirstStreamPlaying) {
         if (k > 0) return;
         soundtest_Init("a.wav", "44100");
         soundtest_Init("bad.wav", "44100");
-        soundStream_Play(); // still a.wav
+        soundStream_Play(); // not a.wav: an error line
         soundtest_Init("b.wav", "44100");
+        soundStream_Play();
+        soundtest_Init("a.wav", "44100");
         soundStream_Play();
     });
     ASSERT_EQ(run.samples.size(), size_t(2 * 600));
     for (size_t i = 0; i < run.samples.size(); ++i)
         ASSERT_EQ(run.samples[i], a[i % a.size()] + b[i % b.size()]) << "sample " << i;
+    EXPECT_NE(testfs_ReadFile("_vor_.log").find("- _Vortan_ \terror on soundStream_Play\n"), std::string::npos);
 }
 
 // Every stream plays on, so once the layer's table is full a further "@initsound" is refused as
-// such, not as a file the decoders cannot read, and the handle stays on the last stream opened.
+// such, not as a file the decoders cannot read, and the handle is left without a stream.
 TEST_F(SoundTest, InitBeyondTheStreamTableIsRefusedAsSuch) {
     soundtest_WriteWav("tone.wav", soundtest_Signal(100), RATE);
     sound_CaptureBegin(nullptr, 60.0);
@@ -118,8 +121,9 @@ TEST_F(SoundTest, InitBeyondTheStreamTableIsRefusedAsSuch) {
     console.clear();
     soundtest_Init("tone.wav", "44100");
     soundStream_Play();
-    EXPECT_EQ(console, "Error!\nFile tone.wav Not Opened: 16 music streams are open\n\n_.________ Playing soundStream\n");
-    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on soundStream_Init : too many streams\n");
+    EXPECT_EQ(console, "Error!\nFile tone.wav Not Opened: 16 music streams are open\n");
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on soundStream_Init : too many streams\n"
+                                            "- _Vortan_ \terror on soundStream_Play\n");
 }
 
 TEST_F(SoundTest, CloseAtShutdownPrintsItsLinesWithOrWithoutAStream) {

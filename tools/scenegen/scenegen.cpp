@@ -383,11 +383,13 @@ SgGeometry scenegen_Sphere(float radius, int segments, int rings, bool texels) {
 bool scenegen_WriteShow(const char *path) {
     constexpr int FRAMES = 1800; // 60 s at 30 frames a second
     Lib3dsFile *file = scenegen_NewFile(FRAMES);
+    // Every material names a texture map: a mesh without one draws with whatever texture the
+    // frame left bound (the glow's, for the first mesh drawn). Plain ones take the white picture.
     addShowMaterial(file, "floor", {0.3f, 0.3f, 0.38f}, 0.5f, 0.5f, "checker.tga", "");
-    addShowMaterial(file, "chrome", {0.35f, 0.40f, 0.55f}, 1.0f, 0.8f, "", "envmap.tga");
-    addShowMaterial(file, "gold", {0.75f, 0.55f, 0.20f}, 0.9f, 0.6f, "", "envmap.tga");
+    addShowMaterial(file, "chrome", {0.35f, 0.40f, 0.55f}, 1.0f, 0.8f, "white.tga", "envmap.tga");
+    addShowMaterial(file, "gold", {0.75f, 0.55f, 0.20f}, 0.9f, 0.6f, "white.tga", "envmap.tga");
     addShowMaterial(file, "plasma", {1.0f, 1.0f, 1.0f}, 0.6f, 0.5f, "plasma.tga", "envmap.tga");
-    addShowMaterial(file, "glass", {0.30f, 0.45f, 0.60f}, 1.0f, 0.9f, "", "envmap.tga", 0.5f);
+    addShowMaterial(file, "glass", {0.30f, 0.45f, 0.60f}, 1.0f, 0.9f, "white.tga", "envmap.tga", 0.5f);
 
     scenegen_AddMesh(file, "stage", showPlatform(25.0f, 10, 96, 1.0f), "floor");
     scenegen_AddMesh(file, "stagerim", scenegen_Torus(25.0f, 0.6f, 128, 10, false), "gold");

@@ -72,7 +72,8 @@ SgGeometry scenegen_TorusKnot(int p, int q, float radius, float tube, int segmen
 SgGeometry scenegen_Sphere(float radius, int segments, int rings, bool texels);
 
 // The bundled show's scene (about 60 s at 30 frames a second), and a benchmark scene of about
-// faces triangles. Texture names used by the show: "checker.tga", "envmap.tga", "plasma.tga".
+// faces triangles. Texture names used by the show: "checker.tga", "envmap.tga", "plasma.tga",
+// "white.tga".
 bool scenegen_WriteShow(const char *path);
 bool scenegen_WriteBench(int faces, const char *path);
 
