@@ -1,6 +1,6 @@
 // The engine run: registration of the 25 commands, the script load, the GLFW window, the fixed
-// GL state, the frame loop (with frame-exact capture, a time limit, a late start and the live
-// reload of a changed script), the video of a capture and shutdown.
+// GL state, the frame loop (with frame-exact capture, a time demo, a time limit, a late start and
+// the live reload of a changed script), the video of a capture and shutdown.
 #include "runtime/engine.h"
 
 #include <GL/gl.h>
@@ -18,6 +18,7 @@
 #include "runtime/gl_ext.h"
 #include "runtime/options.h"
 #include "runtime/render.h"
+#include "runtime/run_stats.h"
 #include "runtime/texture.h"
 #include "runtime/window_hints.h"
 #include "script/script.h"
@@ -38,9 +39,10 @@ struct WatchState {
 struct RunState {
     GLFWwindow *window = nullptr;
     EngineNoticeHook noticeHook = nullptr;
-    bool capturing = false;
-    char captureDir[ENGINE_PATH_SIZE] = ""; // --capture's folder, or a temporary one for --video
-    bool temporaryCapture = false;
+    bool capturing = false;    // frames read back: PNG files, a video or both
+    bool virtualClock = false; // capture or time demo: frame k reads k / fps
+    char workDir[ENGINE_PATH_SIZE] = ""; // a video's temporary folder (its picture stream, and
+                                         // the soundtrack without --capture)
     double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
     double firstShown = 0.0;  // the clock reading of the first frame shown (--start moves it)
     WatchState watch;         // the script file at the last look
@@ -262,7 +264,7 @@ bool scriptFileSettled(const char *path) {
 // again from the new script and the lines due by the clock reading now are run at once.
 void reloadScript(double now, EngineClock clock) {
     const char *path = engine.options.scriptPath;
-    if (run.capturing) fputc('\n', stderr); // below the capture's progress line
+    if (run.virtualClock) fputc('\n', stderr); // below the progress line
     if (run.loaded.size == 0) { // an empty script would blank the show
         fprintf(stderr, "vortan: %s not reloaded: the file is empty; the show goes on unchanged\n", path);
         return;
@@ -318,9 +320,12 @@ void drawMainPass(double frameDelta) {
 } // namespace
 
 void engine_DrawFrame(double frameDelta) {
-    const Color &clear = engine.colors[2];
-    glClearColor(clear.red, clear.green, clear.blue, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The glow's capture clears the whole frame again at once.
+    if (!engine.glowEnabled) {
+        const Color &clear = engine.colors[2];
+        glClearColor(clear.red, clear.green, clear.blue, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
     glEnable(GL_DEPTH_TEST);
     selectFrameTextureUnit();
     if (engine.glowEnabled) GlowCapture(frameDelta);
@@ -334,8 +339,9 @@ void engine_InitGl() {
 
 namespace {
 
-// The frame loop; returns false when a captured frame could not be written.
-bool frameLoop(EngineClock clock, double previous) {
+// The frame loop; a frame that cannot be written (or a video's ffmpeg that stops taking them)
+// ends it.
+void frameLoop(EngineClock clock, double previous) {
     const EngineOptions &options = engine.options;
     const double t0 = engine_Time();
     double titleTime = t0;
@@ -343,6 +349,7 @@ bool frameLoop(EngineClock clock, double previous) {
     char title[64];
     bool written = true;
     int looks = 0;
+    long fpsFrames = 0;
     while (engine.runStatus != -1) {
         const double now = engine_Time();
         if (options.duration >= 0 && now >= run.firstShown + options.duration) break;
@@ -370,11 +377,14 @@ bool frameLoop(EngineClock clock, double previous) {
             console_Printf("# %f \r ", now);
         }
         engine_DrawFrame(frameDelta);
-        if (run.capturing) {
-            written = capture_WriteFrame(engine.screenWidth, engine.screenHeight);
+        if (run.virtualClock) {
+            if (run.capturing) written = capture_WriteFrame(engine.screenWidth, engine.screenHeight);
             sound_CaptureFrame(capture_Frame());
+            stats_Frame(capture_Frame(), now);
             capture_NextFrame();
             if (!written) engine.runStatus = -1;
+        } else {
+            stats_Frame(fpsFrames++, now);
         }
         glfwPollEvents(); // the key and size callbacks run here, before the swap
         glfwSwapBuffers(run.window);
@@ -382,7 +392,6 @@ bool frameLoop(EngineClock clock, double previous) {
         if (!closed && glfwGetKey(run.window, GLFW_KEY_ESCAPE) == GLFW_PRESS) engine.runStatus = -1;
         if (closed) engine.runStatus = -1;
     }
-    return written;
 }
 
 void shutdown() {
@@ -430,37 +439,53 @@ void engine_RegisterCommands() {
 }
 
 namespace {
-// Where the frames go: --capture's folder, or for a video alone a temporary folder. False when
-// that folder cannot be made.
-bool chooseCaptureDir(const EngineOptions &options) {
-    run.temporaryCapture = false;
-    run.captureDir[0] = '\0';
-    if (options.captureDir[0]) {
-        text_CopyBounded(run.captureDir, options.captureDir);
-    } else if (options.videoPath[0]) {
-        if (!capture_MakeTempDir(run.captureDir, sizeof run.captureDir)) return false;
-        run.temporaryCapture = true;
-    }
-    run.capturing = run.captureDir[0] != '\0';
-    return true;
+// The capture clock and the encoders for --capture, --video and --timedemo; a video's ffmpeg is
+// started later, once the window is open. -1 to go on, else the exit status.
+int beginCapture(const EngineOptions &options) {
+    run.capturing = options.captureDir[0] || options.videoPath[0];
+    run.virtualClock = run.capturing || options.timedemo;
+    run.workDir[0] = '\0';
+    if (options.videoPath[0] && !capture_MakeTempDir(run.workDir, sizeof run.workDir)) return 4;
+    if (run.virtualClock && !capture_Begin(options.captureDir, options.fps)) return 3;
+    return -1;
 }
 
-// The video of a finished capture; a temporary folder goes once the video is made. The exit
-// status: 0, or 4 when no video was made (the frames and the soundtrack are kept).
-int makeVideo(const EngineOptions &options) {
-    const CaptureVideoResult result = capture_MakeVideo(run.captureDir, options.fps, engine.screenWidth,
-                                                        engine.screenHeight, options.videoPath);
-    if (result != CAPTURE_VIDEO_MADE) return 4;
-    if (run.temporaryCapture) capture_RemoveDir(run.captureDir);
-    return 0;
+// The soundtrack's path: the capture folder's, a video's temporary folder's, or none (time demo).
+const char *soundtrackPath(const EngineOptions &options) {
+    static char path[ENGINE_PATH_SIZE + 16];
+    const char *dir = options.captureDir[0] ? options.captureDir : run.workDir;
+    if (!run.capturing) return nullptr;
+    snprintf(path, sizeof path, "%s/soundtrack.wav", dir);
+    return path;
+}
+
+bool startVideo(const EngineOptions &options) {
+    CaptureVideoSettings video;
+    video.path = options.videoPath;
+    video.workDir = run.workDir;
+    video.width = engine.screenWidth;
+    video.height = engine.screenHeight;
+    video.quality = options.videoQuality;
+    video.preset = options.videoPreset;
+    return capture_StartVideo(video);
+}
+
+// Waits for the frames to be written and the video made; the temporary folder goes. The exit
+// status: 0, 3 when a frame could not be written, 4 when no video was made.
+int endCapture(const EngineOptions &options) {
+    if (!run.virtualClock) return 0;
+    sound_CaptureEnd();
+    const int status = capture_End(soundtrackPath(options));
+    if (run.workDir[0]) capture_RemoveDir(run.workDir);
+    return status;
 }
 } // namespace
 
 int engine_RunShow() {
     const EngineOptions &options = engine.options;
-    if (!chooseCaptureDir(options)) return 3;
-    if (run.capturing && !capture_Begin(run.captureDir, options.fps)) return 3;
-    const EngineClock clock = run.capturing ? captureClock : glfwClock;
+    const int refused = beginCapture(options);
+    if (refused >= 0) return refused;
+    const EngineClock clock = run.virtualClock ? captureClock : glfwClock;
     engine.runStatus = 0;
 
     loadScript(options.scriptPath);
@@ -471,7 +496,7 @@ int engine_RunShow() {
         engine_FatalNotice("Error in GL init !");
         return -1;
     }
-    if (!run.capturing) engine_SetClock(glfwClock);
+    if (!run.virtualClock) engine_SetClock(glfwClock);
     trace_Write("- _Vortan_ \tGLFW init\n");
     if (!openWindow()) {
         engine_FatalNotice("Error in GL init !");
@@ -480,7 +505,7 @@ int engine_RunShow() {
     }
     glfwSetWindowTitle(run.window, "_Vortan_");
     glfwSetWindowSizeCallback(run.window, sizeCallback);
-    glfwSwapInterval(run.capturing ? 0 : engine.swapInterval);
+    glfwSwapInterval(run.virtualClock ? 0 : engine.swapInterval);
     glfwSetKeyCallback(run.window, keyCallback);
     console_Printf("\n_.________ Opening GL surface\n");
     trace_Write("- _Vortan_ \topening GL surface\n");
@@ -494,32 +519,31 @@ int engine_RunShow() {
     setFixedGlState();
     resetShowState();
     trace_Write("- _Vortan_ \tinit resources\n");
-    if (run.capturing) {
-        char wavPath[ENGINE_PATH_SIZE + 16];
-        snprintf(wavPath, sizeof wavPath, "%s/soundtrack.wav", run.captureDir);
-        sound_CaptureBegin(wavPath, options.fps);
+    if (options.videoPath[0] && !startVideo(options)) {
+        shutdown();
+        endCapture(options);
+        return 4;
     }
+    if (run.virtualClock) sound_CaptureBegin(soundtrackPath(options), options.fps);
     double previous = engine_Time();
     if (options.start > 0) {
         const ForwardEnd end = fastForward(options.start, clock);
         previous = end.previous;
         run.firstShown = end.first;
         const long firstFrame = std::lround(end.first * options.fps);
-        if (run.capturing) capture_SetFirstFrame(firstFrame);
+        if (run.virtualClock) capture_SetFirstFrame(firstFrame);
         else glfwSetTime(end.first); // the first frame shows the start time
         fprintf(stderr, "vortan: starting at script time %.3f s: clock %.3f s, frame %ld of the show at %g fps\n",
                 end.first - engine.demoStart, end.first, firstFrame, options.fps);
     }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
-    const bool written = frameLoop(clock, previous);
-    if (run.capturing) {
-        sound_CaptureEnd();
-        capture_End();
-    }
+    stats_Begin(run.virtualClock ? options.fps : 0.0, options.duration >= 0 ? run.firstShown + options.duration : -1);
+    frameLoop(clock, previous);
+    stats_End();
+    const int status = endCapture(options);
     shutdown();
     engine_SetClock(nullptr);
-    if (!written) return 3;
-    return options.videoPath[0] ? makeVideo(options) : 0;
+    return status;
 }
 
 void engine_Run() { exit(engine_RunShow()); }

@@ -60,6 +60,9 @@ struct EngineOptions {
     bool json = false;                // --inspect writes JSON
     int tailFirst = 0;                // argv index of the first word of the tail
     char videoPath[ENGINE_PATH_SIZE] = ""; // non-empty: make a video of the capture
+    int videoQuality = 18;            // x264's crf, 0 (best) .. 51
+    char videoPreset[16] = "medium";  // x264's speed preset
+    bool timedemo = false;            // draw on the capture clock as fast as possible, write nothing
     bool debugTail = false;           // the command-line tail was "debug"
 };
 

@@ -51,12 +51,24 @@ void DrawLayer(Layer &layer, int screenWidth, int /*screenHeight*/, double frame
     AdvanceLayer(layer, frameDelta); // the quad shows the new fade and position
     glBindTexture(GL_TEXTURE_2D, GLuint(layer.texture));
     glColor4f(layer.fade, layer.fade, layer.fade, 1.0f);
+    const double u = 0.99 * layer.repeatU;
+    const double v = 0.99 * layer.repeatV;
+    // At fade 0 the quad adds 0 or multiplies by 1, and under GL_ALWAYS its depth keeps no later
+    // quad out: it changes no pixel (a faded-out full-window flash costs a whole fill). The
+    // texture, colour and texture coordinate it leaves behind are still set: the next frame's
+    // scene draws its untextured meshes with them.
+    if (layer.fade == 0.0f) {
+        GLint depthFunction = GL_LESS;
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+        if (depthFunction == GL_ALWAYS) {
+            glTexCoord2d(0.01, v);
+            return;
+        }
+    }
     const double hx = 0.5 * layer.width * k;
     const double hy = 0.5 * layer.height * k;
     const double cx = double(k * layer.x);
     const double cy = double(k * layer.y);
-    const double u = 0.99 * layer.repeatU;
-    const double v = 0.99 * layer.repeatV;
     glBegin(GL_QUADS);
     glTexCoord2d(0.01, 0.01); glVertex2f(float(cx - hx), float(cy - hy));
     glTexCoord2d(u, 0.01);    glVertex2f(float(cx + hx), float(cy - hy));

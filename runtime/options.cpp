@@ -14,6 +14,9 @@
 
 namespace {
 constexpr int MAX_WINDOW_EDGE = 16384;
+// x264's speed presets, fastest first.
+constexpr const char *VIDEO_PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                         "medium", "slow", "slower", "veryslow", "placebo"};
 
 struct Parser {
     int argc;
@@ -75,7 +78,8 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     EngineOptions &o = s.options;
     const bool takesValue = !strcmp(name, "--resolution") || !strcmp(name, "--capture") || !strcmp(name, "--fps") ||
                             !strcmp(name, "--duration") || !strcmp(name, "--script") ||
-                            !strcmp(name, "--start") || !strcmp(name, "--video");
+                            !strcmp(name, "--start") || !strcmp(name, "--video") ||
+                            !strcmp(name, "--video-quality") || !strcmp(name, "--video-preset");
     if (!takesValue && p.inlineValue) return fail(p, "option %s takes no value", name);
     if (!strcmp(name, "--help")) {
         options_PrintUsage(out);
@@ -92,6 +96,7 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     if (!strcmp(name, "--inspect")) { o.inspect = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--json")) { o.json = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--watch")) { o.watch = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--timedemo")) { o.timedemo = o.noDialog = true; return OPTIONS_RUN; }
     if (!takesValue) return fail(p, "unknown option %s", name);
 
     const char *value = takeValue(p);
@@ -113,6 +118,13 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     } else if (!strcmp(name, "--video")) {
         ok = readPath(value, o.videoPath);
         o.noDialog = true; // a video is made from a frame-exact capture
+    } else if (!strcmp(name, "--video-quality")) {
+        double crf = -1;
+        ok = readNumber(value, 0, 51, &crf) && crf == std::floor(crf);
+        o.videoQuality = int(crf);
+    } else if (!strcmp(name, "--video-preset")) {
+        for (const char *preset : VIDEO_PRESETS) ok |= !strcmp(value, preset);
+        if (ok) text_CopyBounded(o.videoPreset, value);
     }
     return ok ? OPTIONS_RUN : fail(p, "bad value \"%s\" for %s", value, name);
 }
@@ -137,8 +149,12 @@ void options_PrintUsage(FILE *stream) {
           "                       played unseen and the music starts at the matching place\n"
           "  --watch              reload the script when the file changes and play on from the\n"
           "                       time reached (a script with errors is reported and not loaded)\n"
-          "  --video FILE.mp4     make an H.264 + AAC video of the capture with ffmpeg; without\n"
-          "                       --capture the frames go to a temporary folder\n"
+          "  --video FILE.mp4     make an H.264 + AAC video with ffmpeg (frames piped into it;\n"
+          "                       PNG files only with --capture)\n"
+          "  --video-quality CRF  x264 quality, 0 (best) to 51 (default 18)\n"
+          "  --video-preset NAME  x264 preset, ultrafast .. placebo (default medium)\n"
+          "  --timedemo           play on the capture clock as fast as the machine draws, write\n"
+          "                       nothing, and print the frame rate\n"
           "  --help, --version    this text, the version\n"
           "A last word \"debug\" opens the debug console on standard output.\n",
           stream);
@@ -164,7 +180,10 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
         const int result = parseOption(p, name, out);
         if (result != OPTIONS_RUN) return result;
     }
-    if (state->options.captureDir[0] || state->options.videoPath[0]) state->swapInterval = 0;
+    const EngineOptions &o = state->options;
+    if (o.timedemo && (o.captureDir[0] || o.videoPath[0]))
+        return fail(p, "%s writes nothing: it does not go with --capture or --video", "--timedemo");
+    if (o.captureDir[0] || o.videoPath[0] || o.timedemo) state->swapInterval = 0;
     // The tail is the remaining words; only exactly "debug" means something, any other tail
     // is ignored as it always was.
     const int tailWords = argc - p.next;

@@ -38,7 +38,8 @@ TEST(Options, SettingsCaptureAndTail) {
     EXPECT_STREQ(engine.options.scriptPath, "datas/opal.qlo");
 
     Parsed p = parse({"--no-dialog", "--resolution", "1024x768", "--fullscreen", "--novsync", "--script=show/a.qlo",
-                      "--start", "12.5", "--watch", "--check", "--video", "v.mp4", "debug"});
+                      "--start", "12.5", "--watch", "--check", "--video", "v.mp4", "--video-quality", "23",
+                      "--video-preset", "veryfast", "debug"});
     EXPECT_EQ(p.result, OPTIONS_RUN) << p.err;
     EXPECT_EQ(p.out, "");
     EXPECT_TRUE(engine.options.noDialog);
@@ -49,6 +50,8 @@ TEST(Options, SettingsCaptureAndTail) {
     EXPECT_DOUBLE_EQ(engine.options.start, 12.5);
     EXPECT_TRUE(engine.options.watch && engine.options.check);
     EXPECT_STREQ(engine.options.videoPath, "v.mp4");
+    EXPECT_EQ(engine.options.videoQuality, 23);
+    EXPECT_STREQ(engine.options.videoPreset, "veryfast");
     EXPECT_TRUE(engine.options.debugTail);
 
     // Capture implies no dialog and no vertical sync.
@@ -81,7 +84,8 @@ TEST(Options, HelpVersionAndWrongInput) {
              {"--nope"}, {"-x"}, {"--resolution", "640"}, {"--resolution", "0x480"}, {"--resolution", "640x480x"},
              {"--resolution", "99999x10"}, {"--fps", "0"}, {"--fps", "abc"}, {"--fps"}, {"--duration", "-1"},
              {"--duration", "inf"}, {"--capture", ""}, {"--fullscreen=1"}, {"--start", "1s"},
-             {"--script", longPath.c_str()}}) {
+             {"--script", longPath.c_str()}, {"--video-quality", "52"}, {"--video-quality", "1.5"},
+             {"--video-preset", "quick"}, {"--timedemo", "--capture", "c"}}) {
         p = parse(bad);
         EXPECT_EQ(p.result, OPTIONS_EXIT_USAGE) << bad[0];
         EXPECT_EQ(p.err.rfind("vortan: ", 0), 0u) << bad[0];

@@ -131,7 +131,7 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     loadShow();
     const double end = endTime();
     const std::string dir = showFolder("show-capture");
-    const VortanRun run = vrun_Run(dir, "--no-dialog --capture cap --fps " + std::to_string(FPS));
+    const VortanRun run = vrun_Run(dir, "--no-dialog --capture cap --fps " + std::to_string(FPS), "VORTAN_CAPTURE_THREADS=3");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(linesWith(run.log, "error").empty()) << run.log;
     EXPECT_NE(run.log.find("success on glLoadSceneSlot : opal.3ds"), std::string::npos) << run.log;
@@ -160,10 +160,11 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
         previousMean = mean(picture);
     }
     // Started at script time 30 s, the show's first frame is the one played up to 30 s: same
-    // scene pose, fades, drifts and glow, pixel for pixel.
+    // scene pose, fades, drifts and glow, pixel for pixel; and the same bytes from one encoder
+    // thread as from three.
     const std::string startDir = showFolder("show-start");
     const VortanRun started = vrun_Run(startDir, "--no-dialog --capture cap --start 30 --duration 0.5 --fps " +
-                                                     std::to_string(FPS));
+                                                     std::to_string(FPS), "VORTAN_CAPTURE_THREADS=1");
     ASSERT_EQ(started.status, 0) << started.err;
     // It says which frame of the whole show it starts at (the lines before the show's own
     // "@setdemostart" put script time 30 past clock 30).

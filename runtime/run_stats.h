@@ -1,0 +1,16 @@
+// What a run tells on standard error about its speed: the progress line of a capture or time
+// demo, rewritten in place a few times a second, and one summary line at the end of every run.
+#pragma once
+
+// A run begins. fps > 0: the show runs on the capture clock at that rate, and the progress line
+// is shown; 0: a window on the wall clock (summary only). limit >= 0: the clock reading at which
+// --duration ends the show; the show's "@end" line bounds it too.
+void stats_Begin(double fps, double limit);
+
+// A frame has been drawn (and handed over to be written): its number from 0, the clock reading
+// it showed. Times the frame since the previous one and updates the progress line.
+void stats_Frame(long frame, double clock);
+
+// Ends the progress line and prints the summary: frames drawn, average frames per second, the
+// slowest frame and the script line running at it.
+void stats_End();
