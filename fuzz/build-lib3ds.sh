@@ -20,8 +20,8 @@ sudo_cmd=()
 # apt-get source needs a deb-src entry: mirror the first deb entry's archive and suites.
 if ! apt-cache showsrc lib3ds 2>/dev/null | grep -q '^Package: lib3ds'; then
   list=/etc/apt/sources.list.d/vortan-deb-src.sources
-  uri=$(grep -h -m1 '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}' || true)
-  suites=$(grep -h -m1 '^Suites:' /etc/apt/sources.list.d/*.sources 2>/dev/null | cut -d' ' -f2- || true)
+  uri=$(grep -h -m1 '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1 | awk '{print $2}' || true)
+  suites=$(grep -h -m1 '^Suites:' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1 | cut -d' ' -f2- || true)
   if [ -z "$uri" ]; then # one-line format
     read -r _ uri suite _ < <(grep -h -m1 '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null)
     suites="$suite"
