@@ -56,6 +56,12 @@ bool openSampled(SoundDecoder &decoder) {
 
 bool openModule(SoundDecoder &decoder, int moduleRate) {
     int error = 0;
+    // A look at the header first: making a module allocates megabytes, and most files that
+    // libsndfile refused are no module either.
+    if (openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, decoder.data, decoder.size, decoder.size,
+                                  openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, &error,
+                                  nullptr) == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE)
+        return false;
     openmpt_module *module = openmpt_module_create_from_memory2(
         decoder.data, decoder.size, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
         nullptr, &error, nullptr, nullptr);

@@ -15,15 +15,12 @@
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
-#include <csetjmp>
 #include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 constexpr const char *PICTUREBOX_CLASS = "PictureBoxClass";
@@ -35,64 +32,6 @@ struct ClassRegistry {
 };
 ClassRegistry registry;
 
-// libjpeg reports errors through error_exit, which must not return: jump back to the decoder.
-// Warnings (a truncated or corrupt stream) count as failure too, so half a picture never shows.
-struct JpegError {
-    jpeg_error_mgr manager;
-    jmp_buf jump;
-    bool damaged;
-};
-
-void jpegErrorExit(j_common_ptr cinfo) {
-    JpegError *error = reinterpret_cast<JpegError *>(cinfo->err);
-    longjmp(error->jump, 1);
-}
-
-void jpegMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) reinterpret_cast<JpegError *>(cinfo->err)->damaged = true;
-}
-
-// The plain-C part of decoding: no C++ object with a destructor lives across the setjmp.
-unsigned char *decodeRaw(const unsigned char *bytes, size_t size, int &width, int &height) {
-    jpeg_decompress_struct cinfo;
-    JpegError error;
-    unsigned char *volatile pixels = nullptr;
-    cinfo.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = jpegErrorExit;
-    error.manager.emit_message = jpegMessage;
-    error.damaged = false;
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        free(pixels);
-        return nullptr;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.num_components != 1 && cinfo.num_components != 3) longjmp(error.jump, 1); // CMYK: not shown
-    if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > PICTUREBOX_MAX_EDGE ||
-        cinfo.image_height > PICTUREBOX_MAX_EDGE)
-        longjmp(error.jump, 1);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    size_t stride = size_t(cinfo.output_width) * 3;
-    pixels = static_cast<unsigned char *>(malloc(stride * cinfo.output_height));
-    if (!pixels) longjmp(error.jump, 1);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = pixels + stride * cinfo.output_scanline;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    width = int(cinfo.output_width);
-    height = int(cinfo.output_height);
-    jpeg_destroy_decompress(&cinfo);
-    if (error.damaged) {
-        free(pixels);
-        return nullptr;
-    }
-    return pixels;
-}
-
 // An FLTK picture that owns a copy of the decoded pixels.
 Fl_RGB_Image *makePicture(PictureBoxImage &image) {
     Fl_RGB_Image *picture = new (std::nothrow) Fl_RGB_Image(image.rgb.get(), image.width, image.height, 3);
@@ -102,9 +41,13 @@ Fl_RGB_Image *makePicture(PictureBoxImage &image) {
     return picture;
 }
 
-Fl_RGB_Image *decodePicture(const unsigned char *bytes, size_t size) {
+// A picture that cannot be shown says why on stderr; the control then keeps what it had.
+Fl_RGB_Image *decodePicture(const char *name, const unsigned char *bytes, size_t size) {
     PictureBoxImage image;
-    if (!PictureBox_DecodeJpeg(bytes, size, image)) return nullptr;
+    if (!PictureBox_DecodeJpeg(bytes, size, image)) {
+        fprintf(stderr, "vortan: picture '%s' not shown: %s\n", name, image.error);
+        return nullptr;
+    }
     return makePicture(image);
 }
 
@@ -131,7 +74,7 @@ Fl_RGB_Image *PictureBox_LoadResource(const PictureBoxData &record) {
     if (!resourceId(record.name, id)) return nullptr;
     if (record.flags & (PBS_RESOURCE | PBS_RESOURCE2)) {
         RcData data = resource_FindRcData(id);
-        return data.bytes ? decodePicture(data.bytes, data.size) : nullptr;
+        return data.bytes ? decodePicture(record.name, data.bytes, data.size) : nullptr;
     }
     return nullptr;
 }
@@ -139,7 +82,7 @@ Fl_RGB_Image *PictureBox_LoadResource(const PictureBoxData &record) {
 Fl_RGB_Image *PictureBox_LoadFile(const PictureBoxData &record) {
     std::vector<uint8_t> bytes;
     if (!engine_ReadFile(record.name, PICTUREBOX_MAX_FILE, &bytes) || bytes.empty()) return nullptr;
-    return decodePicture(bytes.data(), bytes.size());
+    return decodePicture(record.name, bytes.data(), bytes.size());
 }
 
 Fl_RGB_Image *loadPicture(const PictureBoxData &record) {
@@ -250,23 +193,6 @@ intptr_t PictureBox_SetStyle(PictureBoxWindow *window, PictureBoxData &record, u
     return 0;
 }
 } // namespace
-
-bool PictureBox_DecodeJpeg(const unsigned char *bytes, size_t size, PictureBoxImage &image) {
-    image = PictureBoxImage{};
-    if (!bytes || size == 0) return false;
-    int width = 0, height = 0;
-    unsigned char *raw = decodeRaw(bytes, size, width, height);
-    if (!raw) return false;
-    size_t count = size_t(width) * height * 3;
-    image.rgb.reset(new (std::nothrow) unsigned char[count]);
-    if (image.rgb) {
-        memcpy(image.rgb.get(), raw, count);
-        image.width = width;
-        image.height = height;
-    }
-    free(raw);
-    return image.rgb != nullptr;
-}
 
 PictureBoxWindow::PictureBoxWindow(const char *className_, const char *text_, uint32_t style_, uint32_t exStyle_,
                                    int x, int y, int w, int h, int id)

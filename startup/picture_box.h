@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "startup/picture_jpeg.h"
+
 class Fl_Group;
 class Fl_Image;
 class Fl_RGB_Image;
@@ -34,19 +36,6 @@ constexpr unsigned PBX_SETCURSOR = 0x8001; // lParam: an Fl_Cursor, 0 for the cl
 
 constexpr size_t PICTUREBOX_NAME_SIZE = 260;   // window text and picture names: 259 characters
 constexpr size_t PICTUREBOX_CLASS_SIZE = 16;   // class names are compared within 16 bytes
-constexpr int PICTUREBOX_MAX_EDGE = 16384;     // bigger pictures are refused, not allocated
-constexpr size_t PICTUREBOX_MAX_FILE = size_t(64) << 20; // picture files above 64 MiB are refused
-
-// A decoded picture: 8-bit RGB, top row first.
-struct PictureBoxImage {
-    int width = 0;
-    int height = 0;
-    std::unique_ptr<unsigned char[]> rgb;
-};
-
-// Decodes a JPEG held in memory (exactly size bytes are read). A damaged or truncated picture
-// gives false and leaves image empty; libjpeg's errors never end the process.
-bool PictureBox_DecodeJpeg(const unsigned char *bytes, size_t size, PictureBoxImage &image);
 
 class PictureBoxWindow;
 
