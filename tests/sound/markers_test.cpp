@@ -32,12 +32,14 @@ std::vector<std::string> names(const SoundMarkerList &list) {
 
 TEST(SoundMarkers, LabelsBeforeCuesUnnamedCuesOddChunksAndLongNames) {
     // An odd-sized label is padded and the next label still found; cue 9 has no label; a name
-    // longer than the table's is cut, and one without its zero ends with its chunk.
+    // longer than the table's is cut, and one without its zero ends with its chunk; labels count
+    // only inside a LIST.
     const std::string longName(200, 'n');
     std::string bytes = riff(chunk("fmt ", std::string(16, '\0')) +
                              chunk("LIST", "adtl" + label(7, "odd") + label(8, "even!") + chunk("note", "xx")) +
                              chunk("cue ", le32(5) + cuePoint(7, 40) + cuePoint(8, 20) + cuePoint(9, 30) + cuePoint(1, 0) + cuePoint(2, 5)) +
-                             chunk("LIST", "adtl" + label(1, longName)) + chunk("LIST", "adtl" + label(2, "tail", false) + chunk("note", "x")));
+                             chunk("LIST", "adtl" + label(1, longName)) + chunk("LIST", "adtl" + label(2, "tail", false) + chunk("note", "x")) +
+                             chunk("JUNK", "adtl" + label(9, "not a list")));
     bool isWav = false;
     SoundMarkerList list = read(bytes, &isWav);
     EXPECT_TRUE(isWav);
