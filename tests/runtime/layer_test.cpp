@@ -141,12 +141,14 @@ TEST(LayerCommands, SetFieldsEchoAndRefuseBadLayers) {
     SetLayerPos();
     EXPECT_FLOAT_EQ(three.x, 100.7f);
     EXPECT_FLOAT_EQ(three.y, 100.0f);
+    EXPECT_FLOAT_EQ(three.width, 640.0f);
     EXPECT_FLOAT_EQ(three.height, 480.0f);
     etest_Params({"0", "3", "-0.25\n"});
     SetLayerFadeSpeed();
     EXPECT_FLOAT_EQ(three.fadeSpeed, -0.25f);
     etest_Params({"0", "3", "1.5", "-2", "7.9", "0.125"});
     SetLayerParamEx();
+    EXPECT_FLOAT_EQ(three.speedX, 1.5f);
     EXPECT_FLOAT_EQ(three.speedY, -2.0f);
     EXPECT_FLOAT_EQ(three.extraA, 7.0f);
     EXPECT_FLOAT_EQ(three.extraB, 0.125f);

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int COMMANDS = 25;
-constexpr int FPS = 4;
+constexpr int FPS = 2;
 
 // A working folder whose datas/ is the source tree's, as a user's checkout would be.
 std::string showFolder(const char *tag) {
