@@ -24,6 +24,8 @@ TEST_F(SoundTest, SoundtrackLengthMatchesTheFramesAtAnyRate) {
         EXPECT_EQ(run.rate, c.expectedRate);
         ASSERT_EQ(run.samples.size(), 2 * c.samples);
         EXPECT_EQ(std::count(run.samples.begin(), run.samples.end(), 0) == long(run.samples.size()), c.file == nullptr);
+        const std::string wav = testfs_ReadFile("soundtrack.wav"); // the RIFF size is filled in at the end
+        EXPECT_EQ(uint8_t(wav[4]) | uint8_t(wav[5]) << 8 | uint8_t(wav[6]) << 16 | uint32_t(uint8_t(wav[7])) << 24, wav.size() - 8);
         // Each slice is [k/fps, (k+1)/fps): the boundaries tile the soundtrack with no gap.
         for (long k = 0; k < c.frames; ++k) ASSERT_LE(sound_CaptureSampleAt(k), sound_CaptureSampleAt(k + 1));
     }
