@@ -1,5 +1,5 @@
-// The capture soundtrack against the frames: exact lengths at any frame rate, the music starting
-// with the frame that plays it, silence before the sound system starts, and seeking.
+// The capture soundtrack against the frames: exact lengths at any frame rate, silence without
+// music, a start part-way into the music, and a soundtrack that cannot be written.
 #include <algorithm>
 
 #include "sound/sound.h"
@@ -16,8 +16,7 @@ TEST_F(SoundTest, SoundtrackLengthMatchesTheFramesAtAnyRate) {
         int expectedRate;
         size_t samples; // frames / fps * rate, to the nearest sample
     };
-    for (const Case &c : {Case{60.0, 120, "tone.wav", "44100", 44100, 88200}, Case{29.97, 300, "tone.wav", "44100", 44100, 441441},
-                          Case{24.0, 7, "tone.wav", "22050", 22050, 6431}, Case{25.0, 1, "tone.wav", "48000", 48000, 1920},
+    for (const Case &c : {Case{29.97, 300, "tone.wav", "44100", 44100, 441441}, Case{24.0, 7, "tone.wav", "22050", 22050, 6431},
                           Case{50.0, 5, nullptr, "", 44100, 4410}}) { // no music: silence at 44100
         SCOPED_TRACE(c.fps);
         fresh();
@@ -25,22 +24,11 @@ TEST_F(SoundTest, SoundtrackLengthMatchesTheFramesAtAnyRate) {
         EXPECT_EQ(run.rate, c.expectedRate);
         ASSERT_EQ(run.samples.size(), 2 * c.samples);
         EXPECT_EQ(std::count(run.samples.begin(), run.samples.end(), 0) == long(run.samples.size()), c.file == nullptr);
+        const std::string wav = testfs_ReadFile("soundtrack.wav"); // the RIFF size is filled in at the end
+        EXPECT_EQ(uint8_t(wav[4]) | uint8_t(wav[5]) << 8 | uint8_t(wav[6]) << 16 | uint32_t(uint8_t(wav[7])) << 24, wav.size() - 8);
         // Each slice is [k/fps, (k+1)/fps): the boundaries tile the soundtrack with no gap.
         for (long k = 0; k < c.frames; ++k) ASSERT_LE(sound_CaptureSampleAt(k), sound_CaptureSampleAt(k + 1));
     }
-}
-
-TEST_F(SoundTest, FramesBeforeTheMusicStartsAreSilenceAtItsRate) {
-    std::vector<int16_t> source = soundtest_Signal(3000);
-    soundtest_WriteWav("tone.wav", source, 22050);
-    // The show captures 10 frames before "@initsound" at 22050 and plays in frame 10.
-    CaptureRun run = soundtest_Capture(30.0, 20, console, [](long k) {
-        if (k == 10) soundtest_Init("tone.wav", "22050"), soundStream_Play();
-    });
-    EXPECT_EQ(run.rate, 22050);
-    ASSERT_EQ(run.samples.size(), size_t(2 * 14700));
-    for (size_t i = 0; i < 2 * 7350; ++i) ASSERT_EQ(run.samples[i], 0) << i;
-    for (size_t i = 2 * 7350; i < run.samples.size(); ++i) ASSERT_EQ(run.samples[i], source[(i - 2 * 7350) % source.size()]) << i;
 }
 
 TEST_F(SoundTest, StartOffsetMovesTheMusicAndPassesOverEarlierSyncPoints) {

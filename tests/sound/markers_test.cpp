@@ -32,12 +32,14 @@ std::vector<std::string> names(const SoundMarkerList &list) {
 
 TEST(SoundMarkers, LabelsBeforeCuesUnnamedCuesOddChunksAndLongNames) {
     // An odd-sized label is padded and the next label still found; cue 9 has no label; a name
-    // longer than the table's is cut, and one without its zero ends with its chunk.
+    // longer than the table's is cut, and one without its zero ends with its chunk; labels count
+    // only inside a LIST.
     const std::string longName(200, 'n');
     std::string bytes = riff(chunk("fmt ", std::string(16, '\0')) +
                              chunk("LIST", "adtl" + label(7, "odd") + label(8, "even!") + chunk("note", "xx")) +
                              chunk("cue ", le32(5) + cuePoint(7, 40) + cuePoint(8, 20) + cuePoint(9, 30) + cuePoint(1, 0) + cuePoint(2, 5)) +
-                             chunk("LIST", "adtl" + label(1, longName)) + chunk("LIST", "adtl" + label(2, "tail", false)));
+                             chunk("LIST", "adtl" + label(1, longName)) + chunk("LIST", "adtl" + label(2, "tail", false) + chunk("note", "x")) +
+                             chunk("JUNK", "adtl" + label(9, "not a list")));
     bool isWav = false;
     SoundMarkerList list = read(bytes, &isWav);
     EXPECT_TRUE(isWav);
@@ -46,8 +48,8 @@ TEST(SoundMarkers, LabelsBeforeCuesUnnamedCuesOddChunksAndLongNames) {
 }
 
 TEST(SoundMarkers, DamagedSizesAndCountsAreBoundedByTheBytes) {
-    // The count claims a million points; only two are there.
-    std::string bytes = riff(chunk("cue ", le32(1000000) + cuePoint(1, 10) + cuePoint(2, 20)));
+    // The count claims a million points; only two are there, and part of a third.
+    std::string bytes = riff(chunk("cue ", le32(1000000) + cuePoint(1, 10) + cuePoint(2, 20) + std::string(8, 'x')));
     EXPECT_EQ(read(bytes).count, 2);
     // A chunk size running past the end of the file.
     bytes[16] = bytes[17] = char(0xFF);
@@ -58,9 +60,10 @@ TEST(SoundMarkers, DamagedSizesAndCountsAreBoundedByTheBytes) {
     EXPECT_EQ(read(riff(chunk("cue ", many))).count, SOUND_MAX_MARKERS);
     // Not a WAV at all.
     bool isWav = true;
-    EXPECT_EQ(read("FORM....AIFF", &isWav).count, 0);
-    EXPECT_FALSE(isWav);
-    EXPECT_EQ(read("", &isWav).count, 0);
+    for (const char *notWav : {"FORM....AIFF", "RIFF....WAVF", "RIFX....WAVE", ""}) {
+        EXPECT_EQ(read(notWav, &isWav).count, 0);
+        EXPECT_FALSE(isWav) << notWav;
+    }
 }
 
 TEST(SoundMarkers, EveryTruncationOfAFileReadsAPrefixOfItsMarkers) {

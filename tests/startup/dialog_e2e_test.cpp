@@ -1,9 +1,5 @@
 // The built vortan executable with its setup dialog, driven like a user with xdotool on the test
-// display: Return, Escape, "_terminate", the resolution list, the "debug" tail, no display at
-// all, and a screenshot of the dialog compared with the template's layout.
-#include "resources/dialog_template.h"
-#include "resources/rcdata.h"
-#include "startup/picture_box.h"
+// display: Return from a check box into the show, and no display at all.
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +10,6 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 constexpr const char *FIND = "timeout 20 xdotool search --sync --onlyvisible";
@@ -67,10 +62,6 @@ struct Program {
     void keys(const std::string &window, const std::string &keys) const {
         run("xdotool windowfocus --sync " + window + " key --delay 50 " + keys);
     }
-    void click(const std::string &window, const PixelRect &r, int dy) const {
-        run("xdotool mousemove --window " + window + " " + std::to_string(1 + r.x + r.w / 2) + " " +
-            std::to_string(1 + r.y + dy) + " click 1");
-    }
     // The show's window size as "W H", once it is open ("" if it never comes).
     std::string showWindowSize() const {
         for (int i = 0; i < 100; ++i, usleep(100000)) {
@@ -94,7 +85,6 @@ struct Program {
     bool hasLog() const { return access((dir + "/_vor_.log").c_str(), F_OK) == 0; }
 };
 
-bool isFace(const unsigned char *p) { return p[0] == 0xD4 && p[1] == 0xD0 && p[2] == 0xC8; }
 } // namespace
 
 TEST(DialogEndToEnd, ReturnFromACheckBoxStartsTheShowAt640x480) {
@@ -113,42 +103,6 @@ TEST(DialogEndToEnd, ReturnFromACheckBoxStartsTheShowAt640x480) {
     EXPECT_EQ(program.file("out.txt"), ""); // no console without "debug"
 }
 
-TEST(DialogEndToEnd, EscapeAndTerminateEndWithoutTheEngine) {
-    if (const std::string why = missing(); !why.empty()) GTEST_SKIP() << why;
-    Program escape("dialog-escape", "debug");
-    std::string dialog = escape.dialog();
-    ASSERT_FALSE(dialog.empty()) << escape.file("err.txt");
-    escape.keys(dialog, "Escape");
-    EXPECT_EQ(escape.finish(), 0);
-    EXPECT_FALSE(escape.hasLog());
-    // The "debug" tail opened the console before the dialog; nothing of the engine printed.
-    EXPECT_EQ(escape.file("out.txt"), "_.________ _Vortan_ Initialized\n");
-
-    Program terminate("dialog-terminate", "");
-    dialog = terminate.dialog();
-    ASSERT_FALSE(dialog.empty());
-    const PixelRect button = dialog_MapRect(263, 71, 120, 14); // "_terminate"
-    terminate.click(dialog, button, button.h / 2);
-    EXPECT_EQ(terminate.finish(), 0);
-    EXPECT_FALSE(terminate.hasLog());
-}
-
-TEST(DialogEndToEnd, ChoosingEightHundredOpensAnEightHundredWindow) {
-    if (const std::string why = missing(); !why.empty()) GTEST_SKIP() << why;
-    Program program("dialog-800", "");
-    const std::string dialog = program.dialog();
-    ASSERT_FALSE(dialog.empty()) << program.file("err.txt");
-    // Open the list with the mouse, step to the second entry and take it, then Return.
-    program.click(dialog, dialog_MapRect(69, 72, 58, 47), 8);
-    usleep(500000); // the list's menu opens and takes the keyboard
-    run("xdotool key --delay 50 Down Return");
-    usleep(300000);
-    program.keys(dialog, "Return");
-    EXPECT_EQ(program.showWindowSize(), "800 600");
-    EXPECT_EQ(program.finish(), 0) << program.file("err.txt");
-    EXPECT_TRUE(program.hasLog());
-}
-
 TEST(DialogEndToEnd, NoDisplayIsOneLineAndMinusOne) {
     if (std::string(VORTAN_EXE).empty()) GTEST_SKIP() << "the vortan executable is not built yet";
     Program program("dialog-nodisplay", "", false);
@@ -157,64 +111,4 @@ TEST(DialogEndToEnd, NoDisplayIsOneLineAndMinusOne) {
     EXPECT_NE(err.find("display"), std::string::npos) << err;
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err; // exactly one line
     EXPECT_FALSE(program.hasLog());
-}
-
-TEST(DialogEndToEnd, ScreenshotMatchesTheTemplate) {
-    if (const std::string why = missing(); !why.empty()) GTEST_SKIP() << why;
-    if (std::system("command -v import >/dev/null 2>&1") != 0) GTEST_SKIP() << "imagemagick's import is missing";
-    Program program("dialog-shot", "");
-    const std::string dialog = program.dialog();
-    ASSERT_FALSE(dialog.empty()) << program.file("err.txt");
-    // Centred on the screen.
-    const std::string geometry = run("xdotool getwindowgeometry " + dialog + " | tr -s ' ' | tr '\\n' ' '");
-    int sw = 0, sh = 0;
-    ASSERT_EQ(sscanf(run("xdotool getdisplaygeometry").c_str(), "%d %d", &sw, &sh), 2);
-    EXPECT_NE(geometry.find("Position: " + std::to_string((sw - 587) / 2) + "," + std::to_string((sh - 163) / 2)),
-              std::string::npos) << geometry;
-
-    usleep(300000); // let the first expose finish before the grab
-    run("cd " + program.dir + " && import -window " + dialog + " -depth 8 dialog.png && convert dialog.png -depth 8 rgb:dialog.rgb");
-    program.keys(dialog, "Escape");
-    EXPECT_EQ(program.finish(), 0);
-    printf("dialog screenshot: %s/dialog.png\n", program.dir.c_str());
-    const std::string shot = program.file("dialog.rgb");
-    ASSERT_EQ(shot.size(), 587u * 163u * 3u); // 585 x 161 inside a one-pixel black border
-    auto at = [&](int x, int y) { return reinterpret_cast<const unsigned char *>(&shot[(size_t(y) * 587 + size_t(x)) * 3]); };
-    for (int x = 0; x < 587; ++x) EXPECT_EQ(at(x, 0)[0] + at(x, 162)[1], 0) << x;
-
-    // The banner across the top, pixel for pixel as decoded.
-    RcData banner = resource_FindRcData(RCDATA_BANNER);
-    PictureBoxImage picture;
-    ASSERT_TRUE(PictureBox_DecodeJpeg(banner.bytes, banner.size, picture));
-    const PixelRect box = dialog_MapRect(2, 2, 385, 60);
-    long difference = 0;
-    for (int y = 0; y < box.h; ++y)
-        for (int x = 0; x < box.w; ++x)
-            for (int c = 0; c < 3; ++c)
-                difference += std::abs(int(at(1 + box.x + x, 1 + box.y + y)[c]) - int(picture.rgb[(size_t(y) * 577 + size_t(x)) * 3 + size_t(c)]));
-    EXPECT_LT(double(difference) / (box.w * box.h * 3), 2.0);
-
-    // Every control draws inside its template rectangle, and nothing is drawn outside them.
-    const DialogTemplate *t = resource_FindDialog(DIALOG_SETUP);
-    std::vector<int> owner(587 * 163, -1);
-    for (int i = 0; i < t->itemCount; ++i) {
-        const DialogItemTemplate &item = t->items[i];
-        const PixelRect r = dialog_MapRect(item.x, item.y, item.cx, item.cy);
-        const int h = item.id == IDC_RESOLUTION ? 21 : r.h; // the closed list
-        int drawn = 0;
-        for (int y = r.y + 1; y < r.y + 1 + h; ++y)
-            for (int x = r.x + 1; x < r.x + 1 + r.w; ++x) {
-                drawn += !isFace(at(x, y));
-                owner[size_t(y) * 587 + size_t(x)] = item.id;
-            }
-        EXPECT_GT(drawn, r.w * h / 20) << "control " << item.id;
-    }
-    int stray = 0;
-    for (int y = 1; y < 162; ++y)
-        for (int x = 1; x < 586; ++x) stray += owner[size_t(y) * 587 + size_t(x)] < 0 && !isFace(at(x, y));
-    EXPECT_EQ(stray, 0);
-    // The default button's heavy frame lies on its rectangle's edge.
-    const PixelRect ok = dialog_MapRect(137, 71, 120, 14);
-    EXPECT_EQ(at(1 + ok.x, 1 + ok.y + ok.h / 2)[0], 0);
-    EXPECT_TRUE(isFace(at(ok.x, 1 + ok.y + ok.h / 2)));
 }
