@@ -1,6 +1,7 @@
 // Command-line parsing into the engine state: window settings, capture, script and run options.
 #include "runtime/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -69,13 +70,16 @@ template <size_t N> bool readPath(const char *text, char (&destination)[N]) {
     return true;
 }
 
+// A sync-point name (as a time stamp may hold), possibly with an offset: "drop", "build-2".
+bool isName(const char *text) { return isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_'; }
+
 // One option; returns OPTIONS_RUN to go on, or an exit status.
 int parseOption(Parser &p, const char *name, FILE *out) {
     EngineState &s = *p.state;
     EngineOptions &o = s.options;
     const bool takesValue = !strcmp(name, "--resolution") || !strcmp(name, "--capture") || !strcmp(name, "--fps") ||
                             !strcmp(name, "--duration") || !strcmp(name, "--script") ||
-                            !strcmp(name, "--start") || !strcmp(name, "--video");
+                            !strcmp(name, "--start") || !strcmp(name, "--video") || !strcmp(name, "--loop");
     if (!takesValue && p.inlineValue) return fail(p, "option %s takes no value", name);
     if (!strcmp(name, "--help")) {
         options_PrintUsage(out);
@@ -107,7 +111,12 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     } else if (!strcmp(name, "--duration")) {
         ok = readNumber(value, 0.0, 1e9, &o.duration);
     } else if (!strcmp(name, "--start")) {
+        o.startName[0] = '\0';
         ok = readNumber(value, 0.0, OPTIONS_MAX_START, &o.start); // every frame before it is played
+        if (!ok && isName(value)) ok = readPath(value, o.startName); // a sync point, found at the run
+    } else if (!strcmp(name, "--loop")) {
+        const char *colon = strchr(value, ':');
+        ok = colon && colon != value && colon[1] && !strchr(colon + 1, ':') && readPath(value, o.loopSpan);
     } else if (!strcmp(name, "--script")) {
         ok = readPath(value, o.scriptPath);
     } else if (!strcmp(name, "--video")) {
@@ -134,9 +143,13 @@ void options_PrintUsage(FILE *stream) {
           "  --inspect FILE...    describe 3DS, TGA, music and script files as the engine sees them\n"
           "                       (add --json for JSON); exit 1 when one cannot be used\n"
           "  --start SECONDS      start at this show time (at most 3600): the frames before it are\n"
-          "                       played unseen and the music starts at the matching place\n"
-          "  --watch              reload the script when the file changes and play on from the\n"
-          "                       time reached (a script with errors is reported and not loaded)\n"
+          "                       played unseen and the music starts at the matching place;\n"
+          "                       a sync-point name of the music (drop, drop+0.5) stands for its time\n"
+          "  --watch              a session: reload the script and the files it loads when they\n"
+          "                       change and play on from the time reached (a script with errors is\n"
+          "                       reported and not loaded); \"@end\" holds the last frame until Esc\n"
+          "  --loop A:B           in a window, play script times A to B over and over (seconds or\n"
+          "                       sync-point names)\n"
           "  --video FILE.mp4     make an H.264 + AAC video of the capture with ffmpeg; without\n"
           "                       --capture the frames go to a temporary folder\n"
           "  --help, --version    this text, the version\n"
@@ -164,7 +177,10 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
         const int result = parseOption(p, name, out);
         if (result != OPTIONS_RUN) return result;
     }
-    if (state->options.captureDir[0] || state->options.videoPath[0]) state->swapInterval = 0;
+    if (state->options.captureDir[0] || state->options.videoPath[0]) {
+        state->swapInterval = 0;
+        if (state->options.loopSpan[0]) return fail(p, "%s works in a window, not with --capture or --video", "--loop");
+    }
     // The tail is the remaining words; only exactly "debug" means something, any other tail
     // is ignored as it always was.
     const int tailWords = argc - p.next;
