@@ -26,13 +26,14 @@
 #endif
 
 namespace {
-constexpr float HUD_SCALE = 2.0f;   // the font is 12 pixels a line; doubled it reads on any window
+constexpr int HUD_DOUBLE_WIDTH = 1024; // from this window width on the font is drawn twice its size
 constexpr float HUD_MARGIN = 6.0f;  // pixels between the window edge and the text
 constexpr int HUD_QUAD_BYTES = 64;  // four vertices of 16 bytes (x, y, z, colour)
 constexpr int HUD_MAX_QUADS = 6000; // room for the whole text
 } // namespace
 
 void hud_Draw(const char *text, int width, int height) {
+    const float scale = width >= HUD_DOUBLE_WIDTH ? 2.0f : 1.0f;
     // The font's table covers ' '..'~' only: anything else would index past it.
     static char clean[HUD_TEXT_SIZE];
     text_CopyBounded(clean, text);
@@ -43,8 +44,8 @@ void hud_Draw(const char *text, int width, int height) {
     }
     static unsigned char quads[HUD_MAX_QUADS * HUD_QUAD_BYTES];
     const int count = stb_easy_font_print(0.0f, 0.0f, clean, nullptr, quads, int(sizeof quads));
-    const float bandWidth = float(stb_easy_font_width(clean)) * HUD_SCALE + 2 * HUD_MARGIN;
-    const float bandHeight = float(lines * 12) * HUD_SCALE + 2 * HUD_MARGIN;
+    const float bandWidth = float(stb_easy_font_width(clean)) * scale + 2 * HUD_MARGIN;
+    const float bandHeight = float(lines * 12) * scale + 2 * HUD_MARGIN;
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
@@ -71,7 +72,7 @@ void hud_Draw(const char *text, int width, int height) {
     glVertex2f(0, bandHeight);
     glEnd();
     glTranslatef(HUD_MARGIN, HUD_MARGIN, 0.0f);
-    glScalef(HUD_SCALE, HUD_SCALE, 1.0f);
+    glScalef(scale, scale, 1.0f);
     glColor4f(1.0f, 1.0f, 0.6f, 1.0f);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 16, quads);

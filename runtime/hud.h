@@ -6,5 +6,5 @@
 constexpr size_t HUD_TEXT_SIZE = 1024;
 
 // Draws text (lines separated by '\n') at the top left of a width x height window, over a dark
-// band, at twice the font's size. Leaves the GL state as it found it. Needs a current context.
+// band (the font doubled on windows 1024 pixels wide or more). Leaves the GL state as it found it. Needs a current context.
 void hud_Draw(const char *text, int width, int height);
