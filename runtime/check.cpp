@@ -3,6 +3,7 @@
 // it loads is opened with the engine's own decoders and validator.
 #include "runtime/check.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <lib3ds/material.h>
 #include <lib3ds/node.h>
 
+#include "runtime/cues.h"
 #include "runtime/engine_state.h"
 #include "runtime/inspect.h"
 #include "scene/scene_file.h"
@@ -116,6 +118,7 @@ struct Checker {
     Lib3dsFile *scenes[ENGINE_SCENE_SLOTS]; // what each scene slot holds, as the validator read it
     int currentScene;
     std::vector<uint8_t> bytes;             // the file being probed
+    char musicPath[ENGINE_PATH_SIZE]; // the music of the last "@initsound", for sync-point names
 };
 
 void finding(Checker &c, int fileLine, bool error, const char *format, ...) __attribute__((format(printf, 4, 5)));
@@ -343,6 +346,8 @@ void followState(Checker &c, int opcode, int fileLine) {
         struct stat info;
         if (length > 0 && (stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)))
             finding(c, fileLine, true, "@setresourcedir: directory '%s' not found", dir);
+    } else if (opcode == OP_INITSOUND) {
+        engine_JoinPath(c.musicPath, sizeof c.musicPath, c.resourceDir, p1);
     } else if (opcode == OP_LOADTEXTURE) {
         if (atoi(script_Param(3)) != 1)
             finding(c, fileLine, false, "@glloadtextureslot: without mipmaps (parameter 3 is not 1) the texture is "
@@ -503,8 +508,13 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
         double stamp = atof(script_Param(0));
         char stampText[SCRIPT_TEXT_SIZE];
         withoutLineEnd(script_Param(0), stampText);
-        if (stampText[0] != '\0' && !isNumber(stampText, false))
+        char cueMessage[1024];
+        if (isalpha(static_cast<unsigned char>(stampText[0])) || stampText[0] == '_') {
+            if (!cue_CheckStamp(stampText, c.musicPath, &stamp, cueMessage, sizeof cueMessage))
+                finding(c, fileLine, true, "%s", cueMessage);
+        } else if (stampText[0] != '\0' && !isNumber(stampText, false)) {
             finding(c, fileLine, true, "time stamp '%s' is not a number", stampText);
+        }
         if (stamp < previousStamp)
             finding(c, fileLine, false, "time stamp %g is earlier than the line before (%g): lines run in file order",
                     stamp, previousStamp);

@@ -10,16 +10,19 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "runtime/capture.h"
 #include "runtime/check.h"
+#include "runtime/cues.h"
 #include "runtime/engine_state.h"
 #include "runtime/gl_ext.h"
 #include "runtime/options.h"
 #include "runtime/render.h"
 #include "runtime/run_stats.h"
 #include "runtime/texture.h"
+#include "runtime/transport.h"
 #include "runtime/window_hints.h"
 #include "script/script.h"
 #include "script/text.h"
@@ -45,6 +48,8 @@ struct RunState {
                                          // the soundtrack without --capture)
     double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
     double firstShown = 0.0;  // the clock reading of the first frame shown (--start moves it)
+    double previous = 0.0;    // the clock reading of the last frame drawn
+    EngineClock clock = nullptr;
     WatchState watch;         // the script file at the last look
     WatchState loaded;        // the script file as last loaded or refused
 };
@@ -54,7 +59,10 @@ double glfwClock() { return glfwGetTime(); }
 double captureClock() { return capture_Clock(); }
 double forwardClock() { return run.forwardTime; }
 
-void keyCallback(GLFWwindow *, int key, int, int action, int) { engine_OnKey(key, action); }
+void keyCallback(GLFWwindow *, int key, int, int action, int mods) {
+    engine_OnKey(key, action);
+    if (action != GLFW_RELEASE) transport_OnKey(key, mods);
+}
 
 // GLFW's own reason ("X11: The DISPLAY environment variable is missing") goes with the fatal
 // notice, which alone does not say what to do.
@@ -197,6 +205,7 @@ ForwardEnd fastForward(double target, EngineClock clock) {
         if (double(k + 1) / fps - engine.demoStart >= target - epsilon) {
             // The last unseen frame is drawn, so the first shown frame starts from the GL state a
             // played frame leaves behind: glow targets, depth function.
+            scene_CatchUp();
             engine_DrawFrame(frameDelta);
             continue;
         }
@@ -207,6 +216,7 @@ ForwardEnd fastForward(double target, EngineClock clock) {
             for (int i = 0; i < ENGINE_LAYERS; i++) AdvanceLayer(engine.layers[i], frameDelta);
         }
     }
+    scene_CatchUp(); // when the end came first, nothing was drawn
     end.first = double(k) / fps;
     if (k == 0) end.previous = end.first;
     sound_ReleaseStarts(end.first);
@@ -228,8 +238,16 @@ void resetShow() {
     engine.swapInterval = kept.swapInterval;
     engine.options = kept.options;
     script_Reset();
+    engine_ForgetAssets();
     setFixedGlState();
     resetShowState();
+}
+
+// The show from the script file again, played unseen up to scriptTime.
+ForwardEnd replayTo(double scriptTime, EngineClock clock) {
+    resetShow();
+    loadScript(engine.options.scriptPath);
+    return fastForward(scriptTime, clock);
 }
 
 // The script file's modification time and size now (size -1: it is not there).
@@ -279,11 +297,18 @@ void reloadScript(double now, EngineClock clock) {
         return;
     }
     const double scriptTime = now - engine.demoStart;
-    resetShow();
-    loadScript(path);
     // Replayed unseen from 0 on the frame grid; the show then goes on at the clock's reading now.
-    engine.demoStart += now - fastForward(scriptTime, clock).first;
+    engine.demoStart += now - replayTo(scriptTime, clock).first;
+    transport_Replayed();
     fprintf(stderr, "vortan: reloaded %s at %.3f s\n", path, scriptTime);
+}
+
+// A texture, scene or music file the show loaded changed: the show replays up to now with it.
+void reloadAssets(const char *changed, double now, EngineClock clock) {
+    const double scriptTime = now - engine.demoStart;
+    engine.demoStart += now - replayTo(scriptTime, clock).first;
+    transport_Replayed();
+    fprintf(stderr, "vortan: %s changed: replayed to %.3f s\n", changed, scriptTime);
 }
 
 // Step 8 of a frame: background, scene, then the 2D stage. Only with a scene selected.
@@ -341,42 +366,52 @@ namespace {
 
 // The frame loop; a frame that cannot be written (or a video's ffmpeg that stops taking them)
 // ends it.
-void frameLoop(EngineClock clock, double previous) {
+void frameLoop(EngineClock clock) {
     const EngineOptions &options = engine.options;
     const double t0 = engine_Time();
     double titleTime = t0;
     int fpsCounter = 0;
+    double fpsShown = 0.0;
     char title[64];
     bool written = true;
     int looks = 0;
     long fpsFrames = 0;
     while (engine.runStatus != -1) {
-        const double now = engine_Time();
+        transport_Frame();
+        const double clockNow = engine_Time();
+        const double now = transport_Clock(clockNow);
         if (options.duration >= 0 && now >= run.firstShown + options.duration) break;
         // Look n falls due at t0 + n x interval (not summed up, and with a margin for the clock's
-        // rounding), so on the capture clock it falls on the same frames on every machine.
-        if (options.watch && now + 1e-9 >= t0 + (looks + 1) * WATCH_INTERVAL) {
-            looks = int((now + 1e-9 - t0) / WATCH_INTERVAL);
+        // rounding), so on the capture clock it falls on the same frames on every machine. A
+        // seek back or a resume sets the clock back: the looks count from there.
+        if (clockNow < t0 + looks * WATCH_INTERVAL) looks = int(std::max(0.0, clockNow - t0) / WATCH_INTERVAL);
+        if (options.watch && clockNow + 1e-9 >= t0 + (looks + 1) * WATCH_INTERVAL) {
+            looks = int((clockNow + 1e-9 - t0) / WATCH_INTERVAL);
+            const char *changed = nullptr;
             if (scriptFileSettled(options.scriptPath)) reloadScript(now, clock);
+            else if ((changed = engine_ChangedAsset()) != nullptr) reloadAssets(changed, now, clock);
         }
-        const double frameDelta = double(float(now - previous));
-        previous = now;
-        if (now - titleTime > 1.0 || fpsCounter == 0) {
+        const bool playing = transport_Playing();
+        const double frameDelta = playing ? double(float(now - run.previous)) : 0.0;
+        run.previous = now;
+        if (clockNow - titleTime > 1.0 || clockNow < titleTime || fpsCounter == 0) {
             // No frames counted yet reads 0.0, also when the capture clock has not moved.
-            const double fps = fpsCounter == 0 ? 0.0 : fpsCounter / (now - titleTime);
-            snprintf(title, sizeof title, "_Vortan_ (%.1f FPS)", fps);
+            fpsShown = fpsCounter == 0 ? 0.0 : fpsCounter / (clockNow - titleTime);
+            snprintf(title, sizeof title, "_Vortan_ (%.1f FPS)", fpsShown);
             glfwSetWindowTitle(run.window, title);
-            titleTime = now;
+            titleTime = clockNow;
             fpsCounter = 0;
         }
         ++fpsCounter;
-        engine.runStatus = script_Eval(now - engine.demoStart);
+        if (playing) engine.runStatus = script_Eval(now - engine.demoStart);
+        if (engine.runStatus == -1 && transport_HoldAtEnd(now)) engine.runStatus = 0;
         const int line = script_CurrentLine();
         if (engine.debugMode) {
             console_Printf("line : %d _ status : %d ", line, engine.runStatus);
             console_Printf("# %f \r ", now);
         }
         engine_DrawFrame(frameDelta);
+        if (!run.virtualClock) transport_DrawHud(now, fpsShown);
         if (run.virtualClock) {
             if (run.capturing) written = capture_WriteFrame(engine.screenWidth, engine.screenHeight);
             sound_CaptureFrame(capture_Frame());
@@ -427,11 +462,26 @@ void engine_OnKey(int key, int action) {
     if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) engine.runStatus = -1;
 }
 
+double engine_LastClock() { return run.previous; }
+
+double engine_SeekTo(double scriptTime) {
+    const ForwardEnd end = replayTo(scriptTime, run.clock ? run.clock : glfwClock);
+    glfwSetTime(end.first);
+    run.previous = end.previous;
+    return end.first;
+}
+
+void engine_ResumeAt(double clock) {
+    glfwSetTime(clock);
+    run.previous = clock;
+}
+
 void engine_OnWindowSize(int, int) {
     if (run.window) glfwSetWindowSize(run.window, engine.screenWidth, engine.screenHeight);
 }
 
 void engine_RegisterCommands() {
+    script_SetStampReader(cue_StampReader);
     int opcode = 0;
     for (const CommandEntry &command : COMMANDS) {
         script_RegisterCommand(command.name, command.handler, opcode++);
@@ -439,6 +489,19 @@ void engine_RegisterCommands() {
 }
 
 namespace {
+// --loop A:B, each a number of seconds or a sync-point name; B must come after A.
+bool resolveLoop(const char *span, double *a, double *b) {
+    char first[ENGINE_PATH_SIZE];
+    text_CopyBounded(first, span);
+    char *colon = strchr(first, ':');
+    if (!colon) return false; // the options already refused it
+    *colon = '\0';
+    if (!cue_ResolveOption(first, "--loop", a, stderr) || !cue_ResolveOption(colon + 1, "--loop", b, stderr)) return false;
+    if (*b > *a) return true;
+    fprintf(stderr, "vortan: --loop %s: the end (%.3f s) must come after the start (%.3f s)\n", span, *b, *a);
+    return false;
+}
+
 // The capture clock and the encoders for --capture, --video and --timedemo; a video's ffmpeg is
 // started later, once the window is open. -1 to go on, else the exit status.
 int beginCapture(const EngineOptions &options) {
@@ -490,6 +553,11 @@ int engine_RunShow() {
 
     loadScript(options.scriptPath);
     run.loaded = run.watch = lookAt(options.scriptPath); // the file as loaded: later changes reload it
+    // Sync-point names of --start and --loop, against the music the script opens.
+    double loopA = 0.0, loopB = -1.0;
+    if (options.startName[0] && !cue_ResolveOption(options.startName, "--start", &engine.options.start, stderr)) return 2;
+    if (options.loopSpan[0] && !resolveLoop(options.loopSpan, &loopA, &loopB)) return 2;
+    if (options.loopSpan[0] && options.start <= 0.0) engine.options.start = loopA;
 
     glfwSetErrorCallback(glfwError);
     if (!glfwInit()) {
@@ -525,10 +593,13 @@ int engine_RunShow() {
         return 4;
     }
     if (run.virtualClock) sound_CaptureBegin(soundtrackPath(options), options.fps);
-    double previous = engine_Time();
+    run.clock = clock;
+    run.previous = engine_Time();
+    transport_Begin(!run.virtualClock, options.watch);
+    texture_SetCache(true);
     if (options.start > 0) {
         const ForwardEnd end = fastForward(options.start, clock);
-        previous = end.previous;
+        run.previous = end.previous;
         run.firstShown = end.first;
         const long firstFrame = std::lround(end.first * options.fps);
         if (run.virtualClock) capture_SetFirstFrame(firstFrame);
@@ -537,9 +608,11 @@ int engine_RunShow() {
                 end.first - engine.demoStart, end.first, firstFrame, options.fps);
     }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
+    if (loopB > loopA) transport_SetLoop(loopA, loopB);
     stats_Begin(run.virtualClock ? options.fps : 0.0, options.duration >= 0 ? run.firstShown + options.duration : -1);
-    frameLoop(clock, previous);
+    frameLoop(clock);
     stats_End();
+    texture_SetCache(false);
     const int status = endCapture(options);
     shutdown();
     engine_SetClock(nullptr);

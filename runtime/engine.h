@@ -19,6 +19,13 @@ void engine_RegisterCommands();
 void engine_InitGl();
 void engine_DrawFrame(double frameDelta);
 
+// The transport of a window show: the clock reading of the last frame drawn; a seek, which
+// replays the show unseen from the script file up to scriptTime as --start does and sets the
+// clock to the frame it lands on (returned); a resume, which sets the clock back to clock.
+double engine_LastClock();
+double engine_SeekTo(double scriptTime);
+void engine_ResumeAt(double clock);
+
 // GLFW callbacks, with GLFW 3 key codes: ESC on press ends the show; a resized window is
 // brought back to the chosen size.
 void engine_OnKey(int key, int action);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 
 #include "script/script.h"
 #include "script/text.h"
@@ -85,3 +86,41 @@ bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *by
 
 double engine_Time() { return showClock(); }
 void engine_SetClock(EngineClock clock) { showClock = clock ? clock : zeroClock; }
+
+namespace {
+struct AssetTable {
+    int count = 0;
+    char paths[ENGINE_MAX_ASSETS][ENGINE_PATH_SIZE];
+    EngineFileStamp stamps[ENGINE_MAX_ASSETS];
+};
+AssetTable assets;
+} // namespace
+
+EngineFileStamp engine_FileStamp(const char *path) {
+    EngineFileStamp stamp;
+    struct stat info;
+    if (stat(path, &info) != 0) return stamp;
+    stamp.size = info.st_size;
+    stamp.seconds = info.st_mtim.tv_sec;
+    stamp.nanoseconds = info.st_mtim.tv_nsec;
+    return stamp;
+}
+
+void engine_NoteAsset(const char *path, const EngineFileStamp &stamp) {
+    for (int i = 0; i < assets.count; ++i)
+        if (strcmp(assets.paths[i], path) == 0) {
+            assets.stamps[i] = stamp;
+            return;
+        }
+    if (assets.count == ENGINE_MAX_ASSETS) return;
+    text_CopyBounded(assets.paths[assets.count], path);
+    assets.stamps[assets.count++] = stamp;
+}
+
+const char *engine_ChangedAsset() {
+    for (int i = 0; i < assets.count; ++i)
+        if (!(engine_FileStamp(assets.paths[i]) == assets.stamps[i])) return assets.paths[i];
+    return nullptr;
+}
+
+void engine_ForgetAssets() { assets.count = 0; }

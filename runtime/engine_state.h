@@ -54,6 +54,8 @@ struct EngineOptions {
     double fps = 60.0;                // the capture clock's frames per second
     double duration = -1.0;           // >= 0: end before the first frame at or past it
     double start = 0.0;               // script time the show starts at
+    char startName[256] = "";         // --start given as a sync-point name, resolved at the run
+    char loopSpan[512] = "";          // --loop A:B as given (numbers or sync-point names)
     bool watch = false;               // reload the script when it changes
     bool check = false;               // compile and report, open no window
     bool inspect = false;             // describe the files of the tail, open no window
@@ -123,3 +125,21 @@ bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *by
 double engine_Time();
 using EngineClock = double (*)();
 void engine_SetClock(EngineClock clock);
+
+// A file as it was when read: size (-1: not there) and modification time. Decoded assets are
+// kept by path and stamp; --watch replays the show when a file it loaded gets another stamp.
+struct EngineFileStamp {
+    long long size = -1, seconds = 0, nanoseconds = 0;
+    bool operator==(const EngineFileStamp &other) const {
+        return size == other.size && seconds == other.seconds && nanoseconds == other.nanoseconds;
+    }
+};
+EngineFileStamp engine_FileStamp(const char *path);
+
+// The texture, scene and music files the running show loaded, with their stamps then (at most
+// ENGINE_MAX_ASSETS; later ones are not watched). engine_ChangedAsset gives the path of one
+// whose stamp differs now, or null.
+constexpr int ENGINE_MAX_ASSETS = 64;
+void engine_NoteAsset(const char *path, const EngineFileStamp &stamp);
+const char *engine_ChangedAsset();
+void engine_ForgetAssets();

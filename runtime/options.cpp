@@ -1,6 +1,7 @@
 // Command-line parsing into the engine state: window settings, capture, script and run options.
 #include "runtime/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -72,13 +73,16 @@ template <size_t N> bool readPath(const char *text, char (&destination)[N]) {
     return true;
 }
 
+// A sync-point name (as a time stamp may hold), possibly with an offset: "drop", "build-2".
+bool isName(const char *text) { return isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_'; }
+
 // One option; returns OPTIONS_RUN to go on, or an exit status.
 int parseOption(Parser &p, const char *name, FILE *out) {
     EngineState &s = *p.state;
     EngineOptions &o = s.options;
     const bool takesValue = !strcmp(name, "--resolution") || !strcmp(name, "--capture") || !strcmp(name, "--fps") ||
                             !strcmp(name, "--duration") || !strcmp(name, "--script") ||
-                            !strcmp(name, "--start") || !strcmp(name, "--video") ||
+                            !strcmp(name, "--start") || !strcmp(name, "--video") || !strcmp(name, "--loop") ||
                             !strcmp(name, "--video-quality") || !strcmp(name, "--video-preset");
     if (!takesValue && p.inlineValue) return fail(p, "option %s takes no value", name);
     if (!strcmp(name, "--help")) {
@@ -112,7 +116,12 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     } else if (!strcmp(name, "--duration")) {
         ok = readNumber(value, 0.0, 1e9, &o.duration);
     } else if (!strcmp(name, "--start")) {
+        o.startName[0] = '\0';
         ok = readNumber(value, 0.0, OPTIONS_MAX_START, &o.start); // every frame before it is played
+        if (!ok && isName(value)) ok = readPath(value, o.startName); // a sync point, found at the run
+    } else if (!strcmp(name, "--loop")) {
+        const char *colon = strchr(value, ':');
+        ok = colon && colon != value && colon[1] && !strchr(colon + 1, ':') && readPath(value, o.loopSpan);
     } else if (!strcmp(name, "--script")) {
         ok = readPath(value, o.scriptPath);
     } else if (!strcmp(name, "--video")) {
@@ -146,9 +155,13 @@ void options_PrintUsage(FILE *stream) {
           "  --inspect FILE...    describe 3DS, TGA, music and script files as the engine sees them\n"
           "                       (add --json for JSON); exit 1 when one cannot be used\n"
           "  --start SECONDS      start at this show time (at most 3600): the frames before it are\n"
-          "                       played unseen and the music starts at the matching place\n"
-          "  --watch              reload the script when the file changes and play on from the\n"
-          "                       time reached (a script with errors is reported and not loaded)\n"
+          "                       played unseen and the music starts at the matching place;\n"
+          "                       a sync-point name of the music (drop, drop+0.5) stands for its time\n"
+          "  --watch              a session: reload the script and the files it loads when they\n"
+          "                       change and play on from the time reached (a script with errors is\n"
+          "                       reported and not loaded); \"@end\" holds the last frame until Esc\n"
+          "  --loop A:B           in a window, play script times A to B over and over (seconds or\n"
+          "                       sync-point names)\n"
           "  --video FILE.mp4     make an H.264 + AAC video with ffmpeg (frames piped into it;\n"
           "                       PNG files only with --capture)\n"
           "  --video-quality CRF  x264 quality, 0 (best) to 51 (default 18)\n"
@@ -183,6 +196,8 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
     const EngineOptions &o = state->options;
     if (o.timedemo && (o.captureDir[0] || o.videoPath[0]))
         return fail(p, "%s writes nothing: it does not go with --capture or --video", "--timedemo");
+    if (o.loopSpan[0] && (o.captureDir[0] || o.videoPath[0] || o.timedemo))
+        return fail(p, "%s works in a window, not with --capture, --video or --timedemo", "--loop");
     if (o.captureDir[0] || o.videoPath[0] || o.timedemo) state->swapInterval = 0;
     // The tail is the remaining words; only exactly "debug" means something, any other tail
     // is ignored as it always was.

@@ -43,7 +43,25 @@ void uploadLevel(int level, const TgaImage &image) {
                  GL_UNSIGNED_BYTE, image.pixels.data());
 }
 
+// What a texture name holds, for the cache.
+struct CachedTexture {
+    bool valid = false;
+    char path[ENGINE_PATH_SIZE] = "";
+    EngineFileStamp stamp;
+    int mipmaps = 0;
+};
+struct TextureCache {
+    bool on = false;
+    CachedTexture names[ENGINE_TEXTURE_SLOTS];
+};
+TextureCache cache;
+
 } // namespace
+
+void texture_SetCache(bool on) {
+    cache = TextureCache();
+    cache.on = on;
+}
 
 bool texture_Upload(const TgaImage &image, bool mipmaps, bool allowGenerateMipmap) {
     GLint maxSize = 0;
@@ -86,12 +104,27 @@ bool LoadTextureFile(const char *path, int textureName, int mipmaps) {
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
 
+    const EngineFileStamp stamp = engine_FileStamp(path);
+    engine_NoteAsset(path, stamp);
+    const bool cacheable = cache.on && textureName >= 0 && textureName < ENGINE_TEXTURE_SLOTS;
+    if (cacheable) {
+        CachedTexture &held = cache.names[textureName];
+        if (held.valid && held.stamp == stamp && held.mipmaps == mipmaps && strcmp(held.path, path) == 0) return true;
+        held.valid = false;
+    }
     std::vector<uint8_t> bytes;
     TgaImage image;
     if (!engine_ReadFile(path, MAX_FILE_BYTES, &bytes) || !tga_Decode(bytes.data(), bytes.size(), &image)) return false;
     bytes = std::vector<uint8_t>();
-    if (!tga_ResampleToPowerOfTwo(&image)) return false;
-    return texture_Upload(image, mipmaps == 1);
+    if (!tga_ResampleToPowerOfTwo(&image) || !texture_Upload(image, mipmaps == 1)) return false;
+    if (cacheable) {
+        CachedTexture &held = cache.names[textureName];
+        held.valid = true;
+        text_CopyBounded(held.path, path);
+        held.stamp = stamp;
+        held.mipmaps = mipmaps;
+    }
+    return true;
 }
 
 void glLoadTextureSlot() {

@@ -44,6 +44,11 @@ void glLoadTextureSlot();
 // when mipmaps == 1). Needs a current GL context. Returns whether the image was loaded.
 bool LoadTextureFile(const char *path, int textureName, int mipmaps);
 
+// While on (an engine run), a texture name that holds a file's picture is not read and uploaded
+// again for the same file with the same size, modification time and mipmaps (a seek replays the
+// show's loads). Switching it on or off forgets what the names hold.
+void texture_SetCache(bool on);
+
 // Slot lookups: by exact name, first match; by name without regard to case, last match.
 // Both give 0 when nothing matches.
 int texture_FindExact(const char *name);

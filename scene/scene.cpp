@@ -58,6 +58,7 @@ void freeSlot(int slot) {
     if (scene.lists[slot])
         for (Lib3dsNode *node = file->nodes; node; node = node->next) deleteLists(node);
     lib3ds_file_free(file);
+    scene.owed[size_t(slot)] = false;
     scene.slots[slot] = nullptr;
     scene.lists[slot] = 0;
 }
@@ -210,12 +211,18 @@ void setupLights(Lib3dsFile *file) {
 
 // Overshoot past either end is dropped, not carried over. The evaluated pose is the one the next
 // pass shows.
+float nextReplayFrame(const Lib3dsFile *file, double frameDelta) {
+    float frame = float(double(scene.replayFrame) + double(scene.replaySpeed) * frameDelta);
+    if (!std::isfinite(frame)) frame = 0.0f; // lib3ds cannot evaluate it
+    if (frame > float(file->frames)) frame = 0.0f;
+    if (frame < 0.0f) frame = float(file->frames);
+    return frame;
+}
+
 void advanceReplay(Lib3dsFile *file, double frameDelta) {
-    scene.replayFrame = float(double(scene.replayFrame) + double(scene.replaySpeed) * frameDelta);
-    if (!std::isfinite(scene.replayFrame)) scene.replayFrame = 0.0f; // lib3ds cannot evaluate it
-    if (scene.replayFrame > float(file->frames)) scene.replayFrame = 0.0f;
-    if (scene.replayFrame < 0.0f) scene.replayFrame = float(file->frames);
+    scene.replayFrame = nextReplayFrame(file, frameDelta);
     lib3ds_file_eval(file, scene.replayFrame);
+    if (engine.currentScene >= 0 && engine.currentScene < SCENE_SLOTS) scene.owed[size_t(engine.currentScene)] = false;
 }
 
 // The scene the pass shows, with its camera and target nodes; null when there is nothing to show
@@ -236,6 +243,7 @@ bool scene_LoadSlot(int slot, const char *name) {
     freeSlot(slot);
     char path[ENGINE_PATH_SIZE];
     if (!engine_BuildPath(path, sizeof path, name, LOAD)) return false;
+    engine_NoteAsset(path, engine_FileStamp(path));
     std::vector<uint8_t> bytes;
     bool tooLarge = false;
     char why[SCENE_WHY_SIZE] = "";
@@ -278,7 +286,19 @@ int scene_FindTextureSlot(const char *name) { return texture_FindNoCase(name); }
 
 void scene_Advance(double frameDelta) {
     Lib3dsNode *camera, *target;
-    if (Lib3dsFile *file = viewedScene(&camera, &target)) advanceReplay(file, frameDelta);
+    Lib3dsFile *file = viewedScene(&camera, &target);
+    if (!file) return;
+    const int slot = engine.currentScene;
+    scene.replayFrame = nextReplayFrame(file, frameDelta);
+    scene.owedFrame[size_t(slot)] = scene.replayFrame;
+    scene.owed[size_t(slot)] = true;
+}
+
+void scene_CatchUp() {
+    for (size_t slot = 0; slot < SCENE_SLOTS; ++slot) {
+        if (scene.owed[slot] && scene.slots[slot]) lib3ds_file_eval(scene.slots[slot], scene.owedFrame[slot]);
+        scene.owed[slot] = false;
+    }
 }
 
 void scene_Draw(double frameDelta) {

@@ -24,6 +24,10 @@ struct SceneState {
     char cameraName[SCENE_CAMERA_NAME_SIZE] = "";  // our own copy: it outlives a replaced file
     float replayFrame = 0.0f;                      // animation frame shown by the next pass
     float replaySpeed = 1.0f;                      // frames per second of elapsed time
+    // scene_Advance leaves the evaluation of a pose to scene_CatchUp: the frame each slot's
+    // file is still to be evaluated at, and whether it is.
+    std::array<float, SCENE_SLOTS> owedFrame{};
+    std::array<bool, SCENE_SLOTS> owed{};
 };
 
 extern SceneState scene;
@@ -54,8 +58,10 @@ int scene_FindTextureSlot(const char *name);
 void scene_Draw(double frameDelta);
 
 // What the scene pass does to the animation without drawing (a frame the fast-forward of a
-// start time skips): advances the replay frame and evaluates the scene for it.
+// start time skips): advances the replay frame. The scene's pose for it is owed, not evaluated:
+// scene_CatchUp evaluates every owed pose, leaving the files as the scene passes would have.
 void scene_Advance(double frameDelta);
+void scene_CatchUp();
 
 // Draws node's subtree (children first), each compiled node through its list.
 void scene_DrawNode(Lib3dsNode *node);

@@ -419,7 +419,7 @@ int script_Eval(double time) {
     if (opcode == OP_MACROSTART || opcode == OP_MACROEND || opcode == OP_COMMENT) return 0;
     if (opcode == OP_END) {
         script_SplitParams(&record);
-        if (time >= readNumber(script.params[0])) return -1;
+        if (time >= script_StampTime(script.params[0])) return -1;
         script.currentLine--;
         return 1;
     }
@@ -427,7 +427,7 @@ int script_Eval(double time) {
     ScriptHandler handler = script.commands[opcode].handler;
     if (handler == nullptr) return 0;
     script_SplitParams(&record);
-    if (script.timed && time < readNumber(script.params[0])) {
+    if (script.timed && time < script_StampTime(script.params[0])) {
         script.currentLine--;
         return 1;
     }
@@ -436,6 +436,15 @@ int script_Eval(double time) {
 }
 
 int script_CurrentLine() { return script.currentLine; }
+
+void script_SetStampReader(ScriptStampReader reader) { script.stampReader = reader; }
+
+double script_StampTime(const char *text) {
+    const char *p = text;
+    while (isWhite(*p)) p++;
+    const bool name = isalpha(static_cast<unsigned char>(*p)) || *p == '_';
+    return name && script.stampReader ? script.stampReader(p) : readNumber(text);
+}
 
 const char *script_Param(int k) {
     if (k < 0 || k >= SCRIPT_MAX_PARAMS) return "";

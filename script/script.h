@@ -37,6 +37,8 @@ enum ScriptStatus {
 };
 
 using ScriptHandler = void (*)();
+// Reads a time stamp that starts with a letter or '_' (a name the engine gives a time to).
+using ScriptStampReader = double (*)(const char *text);
 
 struct ScriptCommand {
     char name[SCRIPT_NAME_SIZE];  // lower-case token as written in scripts
@@ -69,6 +71,7 @@ struct ScriptState {
     int currentLine = -1;       // last line handled; -1 before the first
     int lineCount = 0;          // script lines the last load numbered, ignored lines and lines
                                 // past the Line table included; the evaluator stops at the last
+    ScriptStampReader stampReader = nullptr; // null: a name reads as 0, as any text
     int overflowLine = -1;      // first script line that did not fit in the Line table, or -1
     // 1-based physical file line on which each script line starts (a cut long line gives
     // two script lines with the same file line); filled by script_Load for checking tools.
@@ -87,6 +90,9 @@ int script_CompileLine(const char *keyword, const char *paramText, ScriptLine *r
 void script_SetVerbose(int flag);
 void script_SetTimed(int flag);
 void script_SetDelimiter(const char *text);
+void script_SetStampReader(ScriptStampReader reader);
+// The time of a time stamp text: a number as atof reads it, or a name through the stamp reader.
+double script_StampTime(const char *text);
 const char *script_StatusText(int code);
 int script_DumpCommands();
 int script_DumpMacros();

@@ -1,6 +1,9 @@
 // The music stream: one music file played from memory, looping, with named sync points,
 // on our own small mixer (SDL2 audio + libsndfile + libopenmpt).
 #pragma once
+#include <cstddef>
+
+#include "sound/sound_markers.h"
 
 // Handlers of "@initsound" (file name, mixing rate) and "@playsound".
 void soundStream_Init();
@@ -34,3 +37,24 @@ void soundStream_Stop();
 // Tests: closes every stream, frees the music buffers, forgets the music handle and channel,
 // stops any capture and shuts SDL's audio down, as at process start.
 void sound_Reset();
+
+// A music file's sync points by name and time in the file: WAV cue labels (AIFF markers), or
+// for modules "order0", "order1", ... at the start of each pattern order.
+struct SoundCue {
+    char name[SOUND_MARKER_NAME_SIZE];
+    double seconds;
+};
+struct SoundCueList {
+    int count = 0;
+    SoundCue cues[SOUND_MAX_MARKERS];
+};
+
+// Reads the sync points of a music file held in data[0..size) without playing it. False when no
+// decoder accepts the bytes (the list is then empty).
+bool sound_ReadCues(const unsigned char *data, size_t size, SoundCueList &list);
+
+// The sync points of the music the last successful "@initsound" opened (empty before one).
+const SoundCueList &sound_MusicCues();
+
+// Pauses (true) or resumes the music where it stands, with the show's clock.
+void sound_Pause(bool paused);

@@ -208,6 +208,15 @@ void sound_DecoderMarkers(SoundDecoder &decoder, SoundMarkerList &list) {
     cuesFromLibrary(decoder, list);
 }
 
+int sound_DecoderOrderCount(const SoundDecoder &decoder) {
+    return decoder.kind == SOUND_DECODER_MODULE ? openmpt_module_get_num_orders(decoder.module) : 0;
+}
+
+double sound_DecoderOrderStart(SoundDecoder &decoder, int order) {
+    if (decoder.kind != SOUND_DECODER_MODULE) return -1.0;
+    return openmpt_module_set_position_order_row(decoder.module, order, 0);
+}
+
 void sound_DecoderClose(SoundDecoder &decoder) {
     if (decoder.file) sf_close(decoder.file);
     if (decoder.module) openmpt_module_destroy(decoder.module);

@@ -52,4 +52,9 @@ bool sound_DecoderInSong(const SoundDecoder &decoder);
 // reports for other formats (AIFF). Modules have none here (their orders are followed live).
 void sound_DecoderMarkers(SoundDecoder &decoder, SoundMarkerList &list);
 
+// A module's pattern order count, and the time in seconds at which order starts (the play
+// position moves there). 0 and -1 for sampled files.
+int sound_DecoderOrderCount(const SoundDecoder &decoder);
+double sound_DecoderOrderStart(SoundDecoder &decoder, int order);
+
 void sound_DecoderClose(SoundDecoder &decoder);

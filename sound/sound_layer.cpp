@@ -466,6 +466,10 @@ void sound_Mix(int16_t *out, int frames) {
     }
 }
 
+void sound_Pause(bool paused) {
+    if (layer.device) SDL_PauseAudioDevice(layer.device, paused ? 1 : 0);
+}
+
 void sound_HoldStarts(double clock) {
     MixLock lock;
     layer.holding = true;

@@ -4,11 +4,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 #include "runtime/engine_state.h"
 #include "script/script.h"
+#include "script/text.h"
+#include "sound/sound_decoder.h"
 #include "sound/sound_layer.h"
 #include "startup/console.h"
 #include "startup/trace.h"
@@ -22,9 +25,25 @@ struct MusicState {
     int channel = -1;                                // music channel from the last play
     std::vector<uint8_t> buffers[SOUND_MAX_STREAMS]; // whole music files, read by their streams
     int bufferCount = 0;
+    char paths[SOUND_MAX_STREAMS][ENGINE_PATH_SIZE] = {}; // each buffer's file, as it was read
+    EngineFileStamp stamps[SOUND_MAX_STREAMS];
+    SoundCueList cues;                               // sync points of the last music opened
 };
 
 MusicState music;
+// The buffers of the show before a replay (soundStream_Stop): a file that has not changed since
+// is taken from here instead of being read again.
+MusicState spare;
+
+bool takeSpare(const char *path, const EngineFileStamp &stamp, std::vector<uint8_t> *bytes) {
+    for (int i = 0; i < spare.bufferCount; ++i) {
+        if (spare.stamps[i] == stamp && strcmp(spare.paths[i], path) == 0 && !spare.buffers[i].empty()) {
+            bytes->swap(spare.buffers[i]);
+            return true;
+        }
+    }
+    return false;
+}
 
 // Runs on the mixing thread: touches no engine state, only prints its whole line at once.
 signed char streamEvent(SoundStream *, void *data, int, void *) {
@@ -73,8 +92,10 @@ void soundStream_Init() {
         trace_Write("- _Vortan_ \terror on soundStream_Init : init error\n");
         return;
     }
+    const EngineFileStamp stamp = engine_FileStamp(path);
+    if (pathFits) engine_NoteAsset(path, stamp);
     std::vector<uint8_t> bytes;
-    if (!pathFits || !engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes))
+    if (!pathFits || (!takeSpare(path, stamp, &bytes) && !engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes)))
         return reportMissing(pathFits ? path : script_Param(1));
     // From here on a failure replaces the handle with the failed result, as an open that fails
     // does, so a later "@playsound" reports it rather than restarting earlier music.
@@ -92,11 +113,39 @@ void soundStream_Init() {
         kept = std::vector<uint8_t>();
         return reportUndecodable(path);
     }
+    text_CopyBounded(music.paths[music.bufferCount], path);
+    music.stamps[music.bufferCount] = stamp;
     music.bufferCount++;
+    sound_ReadCues(kept.data(), kept.size(), music.cues);
     console_Printf("\n_.________ Opening Stream\n");
     sound_StreamSetEndCallback(stream, streamEvent, nullptr);
     sound_StreamSetSyncCallback(stream, streamEvent, nullptr);
 }
+
+bool sound_ReadCues(const unsigned char *data, size_t size, SoundCueList &list) {
+    static SoundDecoder decoder; // its scratch block is large: kept off the stack
+    static SoundMarkerList markers;
+    list.count = 0;
+    if (!sound_DecoderOpen(decoder, data, size, DEFAULT_RATE)) return false;
+    const int orders = sound_DecoderOrderCount(decoder);
+    for (int order = 0; order < orders && list.count < SOUND_MAX_MARKERS; ++order) {
+        SoundCue &cue = list.cues[list.count++];
+        snprintf(cue.name, sizeof cue.name, "order%d", order);
+        cue.seconds = sound_DecoderOrderStart(decoder, order);
+    }
+    if (orders == 0 && decoder.rate > 0) {
+        sound_DecoderMarkers(decoder, markers);
+        for (int i = 0; i < markers.count; ++i) {
+            SoundCue &cue = list.cues[list.count++];
+            text_CopyBounded(cue.name, markers.markers[i].name);
+            cue.seconds = double(markers.markers[i].frame) / decoder.rate;
+        }
+    }
+    sound_DecoderClose(decoder);
+    return true;
+}
+
+const SoundCueList &sound_MusicCues() { return music.cues; }
 
 void soundStream_Play() {
     music.channel = sound_StreamPlay(SOUND_FREE, music.stream);
@@ -120,10 +169,14 @@ void soundStream_Close() {
 
 void soundStream_Stop() {
     sound_CloseStreams();
-    music = MusicState();
+    static MusicState empty; // the record is large: kept off the stack
+    std::swap(spare, music);
+    music = empty;
 }
 
 void sound_Reset() {
     sound_LayerReset();
-    music = MusicState();
+    static MusicState empty;
+    music = empty;
+    spare = empty;
 }

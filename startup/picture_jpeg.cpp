@@ -24,7 +24,7 @@ void jpegFail(j_common_ptr cinfo) {
     JpegError *error = reinterpret_cast<JpegError *>(cinfo->err);
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
-    snprintf(error->reason, PICTUREBOX_ERROR_SIZE, "damaged JPEG: %s", text);
+    snprintf(error->reason, PICTUREBOX_ERROR_SIZE, "damaged JPEG: %.140s", text);
     longjmp(error->jump, 1);
 }
 

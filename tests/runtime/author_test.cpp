@@ -1,6 +1,6 @@
 // The author's options of the built vortan, run as a subprocess: --start against a show played
-// from the beginning (frames and soundtrack), --watch picking up edits of the script during a
-// capture, and --video through ffmpeg.
+// from the beginning (frames and soundtrack), --watch picking up edits of the script and its
+// files, the transport keys and the HUD in a window, sync-point names, and --video.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,14 +16,14 @@
 
 namespace {
 // A mono 16-bit WAV of pseudo-random samples: every position in it is told apart by its samples.
-std::string noiseWav(int rate, int frames) {
+std::string noiseWav(int rate, int frames, const std::vector<MusicCue> &cues = {}) {
     std::vector<int16_t> samples;
     uint32_t seed = 12345;
     for (int i = 0; i < frames; ++i) {
         seed = seed * 1664525u + 1013904223u;
         samples.push_back(int16_t(int((seed >> 16) % 40000) - 20000));
     }
-    return musicgen_WavBytes(samples.data(), size_t(frames), 1, rate, {});
+    return musicgen_WavBytes(samples.data(), size_t(frames), 1, rate, cues);
 }
 
 // The left channel of a stereo 16-bit soundtrack written by the capture (44-byte header).
@@ -35,6 +35,14 @@ std::vector<int16_t> leftChannel(const std::string &path, int *rate) {
     *rate = u16(24) | u16(26) << 16;
     for (size_t at = 44; at + 4 <= bytes.size(); at += 4) left.push_back(int16_t(u16(at)));
     return left;
+}
+
+// An 8 x 8 picture of one colour, written whole under its name.
+bool writeDot(const std::string &path, std::vector<uint8_t> rgb) {
+    std::vector<uint8_t> texels;
+    for (int i = 0; i < 64; ++i) texels.insert(texels.end(), rgb.begin(), rgb.end());
+    const bool saved = tgawrite_Save((path + ".new").c_str(), texels.data(), 8, 8, 3, TgaWriteOptions{});
+    return saved && rename((path + ".new").c_str(), path.c_str()) == 0;
 }
 
 // Every line of this show leaves the same picture however many frames came before it: colours,
@@ -61,10 +69,7 @@ const char *const FIXED_SHOW = "@setresourcedir 0|datas/\n"
 TEST(AuthorStart, FramesAndSoundtrackOfALateStartEqualThoseOfTheWholeShow) {
     if (!vrun_HaveDisplay()) GTEST_SKIP() << "no display";
     const std::string dir = vrun_MakeShow("author-start", FIXED_SHOW);
-    const uint8_t dot[3] = {40, 200, 90};
-    std::vector<uint8_t> texels;
-    for (int i = 0; i < 64; ++i) texels.insert(texels.end(), dot, dot + 3);
-    ASSERT_TRUE(tgawrite_Save((dir + "/datas/dot.tga").c_str(), texels.data(), 8, 8, 3, TgaWriteOptions{}));
+    ASSERT_TRUE(writeDot(dir + "/datas/dot.tga", {40, 200, 90}));
     const VortanRun whole = vrun_Run(dir, "--capture whole --fps 10 --duration 3.2 --resolution 320x240");
     ASSERT_EQ(whole.status, 0) << whole.err;
     // Started at script time 1.5 s, 2.5 s on the clock after "@setdemostart" at 1.0: every line
@@ -231,5 +236,162 @@ TEST(AuthorVideo, FramesAndSoundtrackBecomeAnH264AacVideo) {
     const std::string video = probe(dir + "/v.mp4", "-select_streams v:0 -show_entries stream=width,height:format=duration");
     EXPECT_NE(video.find("width=66\nheight=50\n"), std::string::npos) << video;
     EXPECT_NEAR(numberAfter(video, "duration="), 1.0, 0.05) << video;
+    std::system(("rm -rf " + vrun_Quoted(dir)).c_str());
+}
+
+namespace {
+// Starts vortan with arguments in dir in the background (exit status to status.txt); the id of
+// its window, found by its process id, or "" when none comes.
+std::string startInWindow(const std::string &dir, const std::string &arguments, const char *tag) {
+    const std::string pid = dir + "/" + tag + ".pid", id = dir + "/" + tag + ".window";
+    std::system(("cd " + vrun_Quoted(dir) + " && (" VORTAN_EXE " " + arguments + " >" + tag + ".out 2>" + tag +
+                 ".err & echo $! >" + tag + ".pid; wait $!; echo $? >" + tag + ".status) &").c_str());
+    if (!waitUntil([&] { return testfs_ReadFile(pid).find('\n') != std::string::npos; }, 30)) return "";
+    const std::string search = "timeout 60 xdotool search --sync --pid " + testfs_ReadFile(pid).substr(0, testfs_ReadFile(pid).find('\n'));
+    std::system((search + " | head -1 >" + vrun_Quoted(id)).c_str());
+    const std::string window = testfs_ReadFile(id);
+    return window.substr(0, window.find('\n'));
+}
+
+// A window show driven by keys (xdotool); the trace log tells where each transport event landed.
+struct WindowShow {
+    std::string dir, window;
+    // Another window opened and closed leaves the keyboard focus nowhere: it is given back first.
+    void key(const char *keys) const {
+        std::system(("(xdotool windowfocus " + window + "; xdotool key --window " + window + " " + keys + ") 2>/dev/null").c_str());
+    }
+    // Waits for the trace log to hold text; the script time it landed on (-1: none given, -2: the
+    // text did not come).
+    double landed(const std::string &text, int n = 1) const {
+        double at = -2;
+        waitUntil([&] {
+            const std::string log = testfs_ReadFile(dir + "/_vor_.log");
+            size_t pos = 0;
+            for (int i = 0; i < n && pos != std::string::npos; ++i) pos = log.find(text, i ? pos + 1 : 0);
+            if (pos == std::string::npos) return false;
+            at = numberAfter(log.substr(pos), text + " at ");
+            return true;
+        }, 60);
+        return at;
+    }
+    Picture shot(const char *name) const {
+        Picture picture;
+        const std::string path = dir + "/" + name;
+        std::system(("import -window " + window + " png24:" + vrun_Quoted(path)).c_str());
+        vrun_ReadPng(path, &picture);
+        return picture;
+    }
+};
+
+std::vector<int> rgbAt(const Picture &picture, int x, int y) {
+    return std::vector<int>(picture.at(x, y), picture.at(x, y) + 3);
+}
+} // namespace
+
+TEST(AuthorTransport, KeysPauseSeekJumpLoopAndHoldTheEndAndAChangedPictureIsReloaded) {
+    if (!vrun_HaveDisplay()) GTEST_SKIP() << "no display";
+    const std::string dir = vrun_MakeShow("author-keys", "@setresourcedir 0|datas/\n"
+                                                          "@glloadtextureslot 0|dot.tga|3|1\n"
+                                                          "@glsetclearcolor 0|1|0|0\n@glsetcurrentscene 0|0\n"
+                                                          "@glsetlayerparam 0|2|dot.tga|1|1|1|1\n"
+                                                          "@glsetlayerpos 0|2|1|0|320|240|200|200\n"
+                                                          "(one\n@glsetclearcolor 2|0|1|0\n)\n"
+                                                          "(two\n@glsetclearcolor 4|0|0|1\n)\n@end 6\n");
+    ASSERT_TRUE(writeDot(dir + "/datas/dot.tga", {0, 0, 200}));
+    const WindowShow show{dir, startInWindow(dir, "--no-dialog --watch --resolution 160x120", "show")};
+    ASSERT_FALSE(show.window.empty());
+    ASSERT_EQ(show.landed("start Mainloop"), -1.0);
+    // Paused, Home and Right land where the keys say, on the 60 fps grid of --start; Page Down
+    // and Page Up go to the starts of the sections after and before the current one.
+    show.key("space");
+    EXPECT_GE(show.landed("transport pause"), 0.0);
+    show.key("Home Right");
+    EXPECT_EQ(show.landed("transport restart to 0.000 s"), 0.0);
+    EXPECT_EQ(show.landed("transport seek to 1.000 s"), 1.0);
+    show.key("Next");
+    EXPECT_EQ(show.landed("transport next section to 4.000 s"), 4.0);
+    show.key("Prior l");
+    EXPECT_EQ(show.landed("transport previous section to 2.000 s"), 2.0);
+    EXPECT_GE(show.landed("transport loop 2.000-4.000 s on"), 0.0);
+    // The paused frame is the first frame of --start 2, pixel for pixel; the HUD (F1) draws over
+    // it in the window only.
+    show.key("F1");
+    EXPECT_GE(show.landed("transport hud on"), 0.0);
+    usleep(300000);
+    const Picture withHud = show.shot("hud.png");
+    show.key("F1");
+    show.landed("transport hud off");
+    usleep(300000);
+    const Picture paused = show.shot("paused.png");
+    // The capture runs in a folder of its own (its trace log is its own); F1 there changes nothing.
+    const std::string other = dir + "/other";
+    std::system(("mkdir " + vrun_Quoted(other) + " && cp -r " + vrun_Quoted(dir + "/datas") + " " + vrun_Quoted(other)).c_str());
+    const WindowShow capture{other, startInWindow(other, "--capture cap --fps 60 --start 2 --duration 3.9 "
+                                                         "--resolution 160x120", "cap")};
+    ASSERT_TRUE(waitUntil([&] { return vrun_Exists(other + "/cap/frame-00002.png"); }, 60));
+    capture.key("F1");
+    ASSERT_TRUE(waitUntil([&] { return testfs_ReadFile(other + "/cap.status") == "0\n"; }, 60));
+    Picture first;
+    ASSERT_TRUE(vrun_ReadPng(vrun_Frame(other + "/cap", 0), &first));
+    EXPECT_TRUE(paused.rgb == first.rgb) << "the paused frame after the seek differs from --start's";
+    EXPECT_EQ(rgbAt(paused, 2, 2), (std::vector<int>{0, 255, 0}));
+    EXPECT_NE(rgbAt(withHud, 2, 2), rgbAt(paused, 2, 2)) << "no HUD band";
+    size_t text = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 160; ++x) text += withHud.at(x, y)[0] > 200 && withHud.at(x, y)[1] > 200;
+    EXPECT_GT(text, 20u) << "no HUD text";
+    for (int k = 0; k < 234; k += 9) {
+        Picture frame;
+        ASSERT_TRUE(vrun_ReadPng(vrun_Frame(other + "/cap", k), &frame));
+        EXPECT_EQ(rgbAt(frame, 2, 2), (std::vector<int>{0, k < 120 ? 255 : 0, k < 120 ? 0 : 255})) << "HUD in frame " << k;
+    }
+    // Played on, the loop brings the show back from 4 to 2; off again, it plays to "@end" and holds
+    // there (--watch), and a changed picture is reloaded into the held frame.
+    show.key("space");
+    EXPECT_EQ(show.landed("transport resume"), 2.0);
+    EXPECT_EQ(show.landed("transport loop back to 2.000 s"), 2.0);
+    show.key("l");
+    show.landed("transport loop off");
+    EXPECT_GE(show.landed("transport hold at the end"), 6.0);
+    const std::vector<int> oldDot = rgbAt(show.shot("end.png"), 80, 60);
+    ASSERT_TRUE(writeDot(dir + "/datas/dot.tga", {200, 200, 0}));
+    ASSERT_TRUE(waitUntil([&] { return testfs_ReadFile(dir + "/show.err").find("datas/dot.tga changed") != std::string::npos; }, 30))
+        << testfs_ReadFile(dir + "/show.err");
+    usleep(300000);
+    EXPECT_EQ(rgbAt(show.shot("reloaded.png"), 80, 60), (std::vector<int>{200, 200, 255})) << "was " << oldDot[0];
+    EXPECT_EQ(oldDot, (std::vector<int>{0, 0, 255}));
+    show.key("Escape");
+    ASSERT_TRUE(waitUntil([&] { return testfs_ReadFile(dir + "/show.status") == "0\n"; }, 30));
+    std::system(("rm -rf " + vrun_Quoted(dir)).c_str());
+}
+
+TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
+    if (!vrun_HaveDisplay()) GTEST_SKIP() << "no display";
+    const std::string dir = vrun_MakeShow("author-cues", "@setresourcedir 0|datas/\n@initsound 0|m.wav|22050\n"
+                                                          "@playsound 0|\n@glsetclearcolor nosuch|0|1|0\n"
+                                                          "@glsetclearcolor hit|1|0|0\n@glsetclearcolor hit+0.3|0|0|1\n"
+                                                          "@end late-0.5\n");
+    testfs_WriteFile(dir + "/datas/m.wav", noiseWav(22050, 2 * 22050, {{12127, "hit"}, {33075, "late"}}));
+    // "hit" is at 0.55 s, "late" at 1.5 s: at 10 fps red comes on frame 6, blue on frame 9 and
+    // the end on frame 10; the unknown name reads as 0 and is reported.
+    const VortanRun run = vrun_Run(dir, "--capture cap --fps 10 --resolution 64x48");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("script line 4: time stamp 'nosuch' names no sync point of the music, read as 0 "
+                           "(sync points: hit, late)"), std::string::npos) << run.err;
+    EXPECT_NE(run.log.find("error on script_Eval : script line 4: time stamp 'nosuch'"), std::string::npos) << run.log;
+    EXPECT_EQ(vrun_CountFrames(dir + "/cap"), 11);
+    for (auto [frame, red, green, blue] : {std::tuple{5, 0, 255, 0}, {6, 255, 0, 0}, {8, 255, 0, 0}, {9, 0, 0, 255}}) {
+        Picture picture;
+        ASSERT_TRUE(vrun_ReadPng(vrun_Frame(dir + "/cap", frame), &picture));
+        EXPECT_EQ(std::vector<int>(picture.at(5, 5), picture.at(5, 5) + 3), (std::vector<int>{red, green, blue}))
+            << "frame " << frame;
+    }
+    const VortanRun late = vrun_Run(dir, "--capture late --fps 10 --start hit+0.1 --duration 0.1 --resolution 64x48");
+    EXPECT_NE(late.err.find("starting at script time 0.700 s"), std::string::npos) << late.err;
+    const VortanRun check = vrun_Run(dir, "--check");
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.out.find("opal.qlo:4: error: time stamp 'nosuch' names no sync point of 'datas/m.wav' (it has: "
+                             "hit, late)"), std::string::npos) << check.out << check.err;
+    EXPECT_EQ(vrun_Run(dir, "--start nosuch --no-dialog").status, 2);
     std::system(("rm -rf " + vrun_Quoted(dir)).c_str());
 }

@@ -15,6 +15,7 @@
 #include "script/script.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/vortan_run.h"
+#include "tools/musicgen/musicgen.h"
 
 namespace {
 
@@ -87,6 +88,34 @@ TEST(BundledShow, PassesTheCheckerWithoutAFinding) {
     EXPECT_NE(run.err.find("datas/opal.qlo: 0 errors, 0 warnings"), std::string::npos) << run.err;
 }
 
+TEST(BundledShow, StartsEachSectionOnItsMusicCue) {
+    loadShow();
+    const double end = endTime();
+    EXPECT_GE(end, 60.0);
+    EXPECT_LE(end, 90.0);
+
+    // Each section of the music has a macro of its name whose first timed line is stamped with
+    // the cue's name.
+    for (const MusicSection &section : MUSICGEN_SECTIONS) {
+        const ScriptMacro *macro = nullptr;
+        for (const ScriptMacro &m : script.macros) {
+            std::string name = m.name;
+            while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+            if (name == section.name) macro = &m;
+        }
+        ASSERT_NE(macro, nullptr) << "no macro (" << section.name;
+        ASSERT_LT(macro->firstLine, macro->lastLine) << section.name;
+        std::string first;
+        for (int i = macro->firstLine + 1; i < macro->lastLine && first.empty(); ++i)
+            if (script.lines[i].opcode >= 0 && script.lines[i].opcode < COMMANDS && script.lines[i].token[0] == '@') {
+                stampOf(script.lines[i]);
+                first = std::string(script_Param(0)).substr(0, strcspn(script_Param(0), " \n"));
+            }
+        EXPECT_EQ(first, section.name == std::string("intro") ? "0" : section.name);
+        EXPECT_LT(section.seconds, end) << section.name;
+    }
+}
+
 TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
     loadShow();
@@ -122,7 +151,7 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     // scene pose, fades, drifts and glow, pixel for pixel; and the same bytes from one encoder
     // thread as from three.
     const std::string startDir = showFolder("show-start");
-    const VortanRun started = vrun_Run(startDir, "--no-dialog --capture cap --start 30 --duration 0.5 --fps " +
+    const VortanRun started = vrun_Run(startDir, "--no-dialog --capture cap --start 30 --duration 1 --fps " +
                                                      std::to_string(FPS), "VORTAN_CAPTURE_THREADS=1");
     ASSERT_EQ(started.status, 0) << started.err;
     // It says which frame of the whole show it starts at (the lines before the show's own

@@ -89,9 +89,9 @@ TEST(PictureBox, DecodesTheBannerAndRefusesBrokenPictures) {
     EXPECT_FALSE(PictureBox_DecodeJpeg(banner.bytes + 20, banner.size - 20, image));
     EXPECT_FALSE(PictureBox_DecodeJpeg(nullptr, 0, image));
     // Declared larger than 4096x4096: refused on the header, before any decompression.
-    std::string huge = bytes;
+    std::string huge(reinterpret_cast<const char *>(banner.bytes), banner.size);
     huge.replace(huge.find("\xFF\xC0") + 5, 4, std::string{'\x10', '\0', '\x20', '\0'}); // 8192x4096
-    EXPECT_FALSE(PictureBox_DecodeJpeg(bytesOf(huge), huge.size(), image));
+    EXPECT_FALSE(PictureBox_DecodeJpeg(reinterpret_cast<const unsigned char *>(huge.data()), huge.size(), image));
     EXPECT_STREQ(image.error, "the picture is 8192x4096 pixels; at most 4096x4096 are shown");
 
     const std::string grey = encodeJpeg(16, 8, 1); // grey pictures come out as RGB
