@@ -54,25 +54,24 @@ TEST(Layers, FadeAndDriftAdvanceOnlyWhileVisible) {
     etest_FullLayer(layer, WHITE, 1.0f, 0.0f);
     layer.repeatU = layer.repeatV = 1;
     layer.visible = 2;
-    layer.fadeSpeed = 0.5f;
-    layer.speedX = 10;
-    layer.speedY = -4;
-    drawAlone(layer, 1.5);
-    EXPECT_FLOAT_EQ(layer.fade, 0.75f);
-    EXPECT_FLOAT_EQ(layer.x, 335.0f);
-    EXPECT_FLOAT_EQ(layer.y, 234.0f);
-    EXPECT_TRUE(grey(320, 240, 191)); // drawn at the new fade
-    drawAlone(layer, 0.5); // lands exactly on 1: nothing clamped, visible untouched
-    EXPECT_FLOAT_EQ(layer.fade, 1.0f);
-    EXPECT_EQ(layer.visible, 2);
-    drawAlone(layer, 0.5); // carried past 1: clamped, and the fade-in marks the layer visible
-    EXPECT_FLOAT_EQ(layer.fade, 1.0f);
-    EXPECT_EQ(layer.visible, 1);
-    layer.fadeSpeed = -4;
-    drawAlone(layer, 1.0);
-    EXPECT_FLOAT_EQ(layer.fade, 0.0f);
-    EXPECT_EQ(layer.visible, 1); // a faded-out layer stays on
-    EXPECT_TRUE(grey(320, 240, 0));
+    layer.speedX = 10, layer.speedY = -4;
+    const struct {
+        float fadeSpeed, delta, fade;
+        int visible;
+    } steps[] = {
+        {0.5f, 1.5f, 0.75f, 2},
+        {0.5f, 0.5f, 1.0f, 2},  // lands exactly on 1: nothing clamped, visible untouched
+        {0.5f, 0.5f, 1.0f, 1},  // carried past 1: clamped, and the fade-in marks the layer visible
+        {-4.0f, 1.0f, 0.0f, 1}, // a faded-out layer stays on
+    };
+    for (const auto &step : steps) {
+        layer.fadeSpeed = step.fadeSpeed;
+        drawAlone(layer, step.delta);
+        EXPECT_FLOAT_EQ(layer.fade, step.fade);
+        EXPECT_EQ(layer.visible, step.visible);
+        EXPECT_TRUE(grey(320, 240, int(255 * step.fade))) << step.fade; // drawn at the new fade
+    }
+    EXPECT_EQ(std::make_pair(layer.x, layer.y), std::make_pair(355.0f, 226.0f)); // 3.5 s of drift
     layer.visible = 0;
     const float x = layer.x;
     drawAlone(layer, 1.0);
@@ -134,24 +133,17 @@ TEST(LayerCommands, SetFieldsEchoAndRefuseBadLayers) {
     text_CopyBounded(engine.textureSlots[4].name, "a-rather-long-texture-name.tga");
     etest_Params({"0", "3", "a-rather-long-texture-name.tga", "1", "0.5", "3", "2\n"});
     SetLayerParam();
-    EXPECT_EQ(three.texture, 4);
-    EXPECT_FLOAT_EQ(three.repeatV, 2.0f);
+    EXPECT_EQ(std::make_pair(three.texture, three.repeatV), std::make_pair(4, 2.0f));
     // y and the first extra are read as whole numbers, x and the rest as reals.
     etest_Params({"0", "3", "1", "0.5", "100.7", "100.7", "640", "480\n"});
     SetLayerPos();
-    EXPECT_FLOAT_EQ(three.x, 100.7f);
-    EXPECT_FLOAT_EQ(three.y, 100.0f);
-    EXPECT_FLOAT_EQ(three.width, 640.0f);
-    EXPECT_FLOAT_EQ(three.height, 480.0f);
+    EXPECT_EQ(std::make_tuple(three.x, three.y, three.width, three.height), std::make_tuple(100.7f, 100.0f, 640.0f, 480.0f));
     etest_Params({"0", "3", "-0.25\n"});
     SetLayerFadeSpeed();
     EXPECT_FLOAT_EQ(three.fadeSpeed, -0.25f);
     etest_Params({"0", "3", "1.5", "-2", "7.9", "0.125"});
     SetLayerParamEx();
-    EXPECT_FLOAT_EQ(three.speedX, 1.5f);
-    EXPECT_FLOAT_EQ(three.speedY, -2.0f);
-    EXPECT_FLOAT_EQ(three.extraA, 7.0f);
-    EXPECT_FLOAT_EQ(three.extraB, 0.125f);
+    EXPECT_EQ(std::make_tuple(three.speedX, three.speedY, three.extraA, three.extraB), std::make_tuple(1.5f, -2.0f, 7.0f, 0.125f));
     EXPECT_EQ(echo, "\n#call SetLayerParam 4\n\r\n#call SetLayerPos \n\r"
                     "\n#call SetLayerFadeSpeed -0.250000\n\r\n#call SetLayerParamEx 0\n\r");
 

@@ -37,11 +37,7 @@ void runLoad(const std::string &name, const std::string &slot, const std::string
 }
 
 void writeTga(const std::string &path, const TgaImage &img, int type, bool topFirst = false, bool rightToLeft = false) {
-    TgaWriteOptions o;
-    o.imageType = type;
-    o.topFirst = topFirst;
-    o.rightToLeft = rightToLeft;
-    ASSERT_TRUE(tgawrite_Save(path.c_str(), img.pixels.data(), img.width, img.height, img.components, o));
+    ASSERT_TRUE(tgawrite_Save(path.c_str(), img.pixels.data(), img.width, img.height, img.components, {type, topFirst, rightToLeft}));
 }
 
 // Level `level` of texture name as RGBA or luminance bytes.
@@ -118,8 +114,7 @@ TEST_F(TextureSlots, LoadSetsTextureAndUnitStateAndRestoresAlignment) {
     EXPECT_EQ(value, 7);
     int w = 0, h = 0;
     readLevel(7, 0, 3, &w, &h);
-    EXPECT_EQ(w, 4); // enlarged to powers of two
-    EXPECT_EQ(h, 8);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(4, 8)); // enlarged to powers of two
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
     EXPECT_EQ(value, GL_LINEAR_MIPMAP_LINEAR);
     // Environment and generation modes land on the unit that was active (1), not on unit 0.
@@ -129,7 +124,6 @@ TEST_F(TextureSlots, LoadSetsTextureAndUnitStateAndRestoresAlignment) {
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
     EXPECT_EQ(value, GL_REPLACE);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -168,5 +162,4 @@ TEST_F(TextureSlots, HandlerEchoesFindsTracesAndRefuses) {
     runLoad("cut.tga", "3", "1");
     EXPECT_NE(log().find("error on glLoadTextureSlot : " + data("cut.tga") + "\n"), std::string::npos);
     EXPECT_EQ(readLevel(3, 0, 3), expect_Pattern(4, 4, 3).pixels);
-
 }

@@ -13,13 +13,7 @@
 namespace {
 
 std::vector<uint8_t> encode(const TgaImage &img, int type, bool topFirst, bool rightToLeft, int mapFirst = 0) {
-    TgaWriteOptions o;
-    o.imageType = type;
-    o.topFirst = topFirst;
-    o.rightToLeft = rightToLeft;
-    o.mapFirst = mapFirst;
-    o.imageId = "id";
-    return tgawrite_Encode(img.pixels.data(), img.width, img.height, img.components, o);
+    return tgawrite_Encode(img.pixels.data(), img.width, img.height, img.components, {type, topFirst, rightToLeft, mapFirst, "id"});
 }
 
 bool decode(const std::vector<uint8_t> &bytes, TgaImage *out, std::string *why = nullptr) {
@@ -27,15 +21,6 @@ bool decode(const std::vector<uint8_t> &bytes, TgaImage *out, std::string *why =
     bool ok = tga_Decode(bytes.data(), bytes.size(), out, &reason);
     if (why) *why = reason ? reason : "";
     return ok;
-}
-
-TgaImage picture(int w, int h, int c, std::vector<uint8_t> pixels) {
-    TgaImage img;
-    img.width = w;
-    img.height = h;
-    img.components = c;
-    img.pixels = std::move(pixels);
-    return img;
 }
 
 // A picture of few colours, so it fits a colour map.
@@ -46,32 +31,26 @@ TgaImage paletteImage(int w, int h, int c) {
 }
 
 std::vector<uint8_t> header(int mapType, int type, int mapLength, int mapBits, int w, int h, int bpp, int descriptor) {
-    return {0, static_cast<uint8_t>(mapType), static_cast<uint8_t>(type), 0, 0,
-            static_cast<uint8_t>(mapLength & 0xFF), static_cast<uint8_t>(mapLength >> 8), static_cast<uint8_t>(mapBits),
-            0, 0, 0, 0,
-            static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(h & 0xFF),
-            static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(bpp), static_cast<uint8_t>(descriptor)};
+    const int f[] = {0, mapType, type, 0, 0, mapLength & 0xFF, mapLength >> 8, mapBits, 0, 0, 0, 0,
+                     w & 0xFF, w >> 8, h & 0xFF, h >> 8, bpp, descriptor};
+    return {std::begin(f), std::end(f)};
 }
 
 } // namespace
 
 TEST(TgaDecode, EveryTypeAndOriginRoundTrips) {
-    struct Case {
-        int type;
-        int components;
-    } cases[] = {{1, 3}, {1, 4}, {9, 3}, {9, 4}, {2, 3}, {2, 4}, {10, 3}, {10, 4}, {3, 1}, {11, 1}};
-    for (const Case &k : cases) {
+    for (auto [type, components] : {std::pair{1, 3}, {1, 4}, {9, 3}, {9, 4}, {2, 3}, {2, 4}, {10, 3}, {10, 4}, {3, 1}, {11, 1}}) {
         // Odd sizes and runs that cross rows; colour-mapped ones with few colours and long runs.
-        TgaImage img = (k.type & 7) == 1 ? paletteImage(37, 11, k.components) : expect_Pattern(37, 11, k.components, k.type);
-        for (int i = 0; i < 150; ++i) memset(&img.pixels[(200 + i) * k.components], 0x55, k.components);
+        TgaImage img = (type & 7) == 1 ? paletteImage(37, 11, components) : expect_Pattern(37, 11, components, type);
+        for (int i = 0; i < 150; ++i) memset(&img.pixels[(200 + i) * components], 0x55, components);
         for (int origin = 0; origin < 4; ++origin) {
-            SCOPED_TRACE("type " + std::to_string(k.type) + " components " + std::to_string(k.components) +
+            SCOPED_TRACE("type " + std::to_string(type) + " components " + std::to_string(components) +
                          " origin " + std::to_string(origin));
-            std::vector<uint8_t> bytes = encode(img, k.type, origin & 1, origin & 2, (k.type & 7) == 1 ? 3 : 0);
+            std::vector<uint8_t> bytes = encode(img, type, origin & 1, origin & 2, (type & 7) == 1 ? 3 : 0);
             ASSERT_FALSE(bytes.empty());
             TgaImage out;
             ASSERT_TRUE(decode(bytes, &out));
-            EXPECT_EQ(std::make_tuple(out.width, out.height, out.components), std::make_tuple(37, 11, k.components));
+            EXPECT_EQ(std::make_tuple(out.width, out.height, out.components), std::make_tuple(37, 11, components));
             EXPECT_EQ(out.pixels, img.pixels);
         }
     }
@@ -80,8 +59,7 @@ TEST(TgaDecode, EveryTypeAndOriginRoundTrips) {
 TEST(TgaDecode, HandMadeFilesGiveBottomRowFirstInRgbOrder) {
     // 2 x 2 true-colour, top row first and right to left: the file's first pixel is the top right.
     std::vector<uint8_t> f = header(0, 2, 0, 0, 2, 2, 24, 0x30);
-    const uint8_t px[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}; // BGR: TR, TL, BR, BL
-    f.insert(f.end(), px, px + sizeof px);
+    f.insert(f.end(), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}); // BGR: TR, TL, BR, BL
     TgaImage out;
     ASSERT_TRUE(decode(f, &out));
     std::vector<uint8_t> want = {12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}; // BL, BR, TL, TR as RGB
@@ -90,15 +68,12 @@ TEST(TgaDecode, HandMadeFilesGiveBottomRowFirstInRgbOrder) {
     // Run-length, colour map of 32-bit entries starting at index 2, one run crossing a row.
     f = header(1, 9, 2, 32, 3, 2, 8, 0);
     f[3] = 2; // first map entry
-    const uint8_t map[] = {10, 20, 30, 40, 50, 60, 70, 80};
-    f.insert(f.end(), map, map + sizeof map);
-    const uint8_t packets[] = {0x83, 3, 0x01, 2, 3};   // four of entry 3, then raw 2, 3
-    f.insert(f.end(), packets, packets + sizeof packets);
+    f.insert(f.end(), {10, 20, 30, 40, 50, 60, 70, 80}); // the map
+    f.insert(f.end(), {0x83, 3, 0x01, 2, 3});            // four of entry 3, then raw 2, 3
     ASSERT_TRUE(decode(f, &out));
     EXPECT_EQ(out.components, 4);
     want = {70, 60, 50, 80, 70, 60, 50, 80, 70, 60, 50, 80, 70, 60, 50, 80, 30, 20, 10, 40, 70, 60, 50, 80};
     EXPECT_EQ(out.pixels, want);
-
 }
 
 TEST(TgaDecode, BrokenFilesFailCleanly) {
@@ -121,8 +96,7 @@ TEST(TgaDecode, BrokenFilesFailCleanly) {
     out = keep;
     auto fails = [&](std::vector<uint8_t> f, const char *expectWhy) {
         f.resize(f.size() + 4096, 0x7F); // plenty of pixel bytes, so only the header is at fault
-        bool ok = decode(f, &out, &why);
-        EXPECT_FALSE(ok) << expectWhy;
+        EXPECT_FALSE(decode(f, &out, &why)) << expectWhy;
         EXPECT_EQ(why, expectWhy);
         EXPECT_EQ(out.pixels, keep.pixels);
     };
@@ -143,8 +117,7 @@ TEST(TgaDecode, BrokenFilesFailCleanly) {
     for (auto [type, first, last] : {std::tuple{1, 0, 2}, {9, 1, 0x81}}) {
         std::vector<uint8_t> f = header(1, type, 2, 24, 2, 1, 8, 0);
         f[3] = uint8_t(first);
-        const uint8_t rest[] = {1, 2, 3, 4, 5, 6, uint8_t(last), 0};
-        f.insert(f.end(), rest, rest + sizeof rest);
+        f.insert(f.end(), {1, 2, 3, 4, 5, 6, uint8_t(last), 0});
         EXPECT_FALSE(decode(f, &out, &why)) << type;
         EXPECT_EQ(why, "colour map index outside the map");
     }
@@ -153,15 +126,15 @@ TEST(TgaDecode, BrokenFilesFailCleanly) {
 
 TEST(TgaResample, HandWorkedResamplingAndHalving) {
     // 3 wide becomes 4: samples at 0, 2/3, 4/3, 2 of {0, 90, 255}.
-    TgaImage img = picture(3, 1, 1, {0, 90, 255});
+    TgaImage img = TgaImage{3, 1, 1, {0, 90, 255}};
     ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
     EXPECT_EQ(img.pixels, (std::vector<uint8_t>{0, 60, 145, 255}));
     // 5 high becomes 8: positions j * 4 / 7 (never exactly half way), rounded to nearest.
-    img = picture(1, 5, 1, {0, 100, 0, 100, 1});
+    img = TgaImage{1, 5, 1, {0, 100, 0, 100, 1}};
     ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
     EXPECT_EQ(img.pixels, (std::vector<uint8_t>{0, 57, 86, 29, 29, 86, 58, 1}));
     // A power-of-two edge is only copied through; a power-of-two picture stays as it is.
-    img = picture(2, 3, 1, {0, 255, 90, 90, 255, 0});
+    img = TgaImage{2, 3, 1, {0, 255, 90, 90, 255, 0}};
     ASSERT_TRUE(tga_ResampleToPowerOfTwo(&img));
     EXPECT_EQ(img.pixels, (std::vector<uint8_t>{0, 255, 60, 145, 145, 60, 255, 0}));
     const TgaImage square = expect_Pattern(16, 8, 4);
@@ -171,10 +144,10 @@ TEST(TgaResample, HandWorkedResamplingAndHalving) {
 
     // Halving: 2 x 2 blocks (sums 3 and 41) round as (sum + 2) / 4, pairs as (sum + 1) / 2.
     TgaImage half, quarter;
-    tga_HalveImage(picture(4, 2, 1, {1, 2, 10, 10, 0, 0, 11, 10}), &half);
+    tga_HalveImage(TgaImage{4, 2, 1, {1, 2, 10, 10, 0, 0, 11, 10}}, &half);
     EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 10}));
     tga_HalveImage(half, &quarter);
     EXPECT_EQ(quarter.pixels, (std::vector<uint8_t>{6}));
-    tga_HalveImage(picture(1, 2, 3, {0, 255, 5, 1, 255, 6}), &half);
+    tga_HalveImage(TgaImage{1, 2, 3, {0, 255, 5, 1, 255, 6}}, &half);
     EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 255, 6}));
 }

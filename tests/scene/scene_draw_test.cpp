@@ -55,11 +55,7 @@ Lib3dsNode *addTriangle(Lib3dsFile *file, const char *name, const char *material
     return scenegen_AddObjectNode(file, name, nullptr, {0, 0, 0}, {x, 0, 0});
 }
 SgMaterial paint(const char *name, float r, float g, float b, float shininess = 0.0f) {
-    SgMaterial m;
-    m.name = name;
-    m.diffuse[0] = r, m.diffuse[1] = g, m.diffuse[2] = b;
-    m.shininess = shininess;
-    return m;
+    return {name, {r, g, b}, {0, 0, 0}, shininess};
 }
 
 class SceneDraw : public ::testing::Test {
@@ -119,18 +115,17 @@ TEST_F(SceneDraw, LoadWritesItsTraceLinesChildrenFirstAndSkipsDummies) {
     // A file that is not there, a damaged one (named with what is wrong) and slots outside
     // 0..19: the error line, the slot left empty, the echo all the same, and the show goes on.
     testfs_WriteFile(cwd.path + "/bad.3ds", std::string("MM\x64\x00\x00\x00junk", 10));
-    const char *const cases[][2] = {
-        {"2", "- _Vortan_ \terror on glLoadSceneSlot : bad.3ds (file chunk of 100 bytes in a file of 10 at offset 0)\n"},
-        {"20", "- _Vortan_ \terror on glLoadSceneSlot : scene slot 20 out of range (0..19)\n"},
+    const char *const cases[][3] = {
+        {"2", "bad.3ds\n", "- _Vortan_ \terror on glLoadSceneSlot : bad.3ds (file chunk of 100 bytes in a file of 10 at offset 0)\n"},
+        {"20", "tree.3ds\n", "- _Vortan_ \terror on glLoadSceneSlot : scene slot 20 out of range (0..19)\n"},
     };
-    const char *files[] = {"bad.3ds\n", "tree.3ds\n"};
-    for (size_t i = 0; i < std::size(cases); ++i) {
+    for (auto [slot, name, line] : cases) {
         trace_Reset();
         console.clear();
-        etest_Params({"0", cases[i][0], files[i]});
+        etest_Params({"0", slot, name});
         glLoadSceneSlot();
-        EXPECT_EQ(trace(), cases[i][1]);
-        EXPECT_EQ(console.find("\n#call glLoadSceneSlot " + std::string(cases[i][0])), 0u);
+        EXPECT_EQ(trace(), line);
+        EXPECT_EQ(console.find("\n#call glLoadSceneSlot " + std::string(slot)), 0u);
     }
     for (Lib3dsFile *slot : scene.slots) EXPECT_EQ(slot, nullptr);
     engine.currentScene = 2;
@@ -200,7 +195,6 @@ protected:
         show(file);
     }
     double dotX() { return node("dot")->matrix[3][0]; }
-    void params(const char *text) { etest_Params({"0", text}); }
 };
 
 TEST_F(SceneReplay, SpeedsAndTheWrapAtBothEnds) {
@@ -215,14 +209,14 @@ TEST_F(SceneReplay, SpeedsAndTheWrapAtBothEnds) {
         {nullptr, 99.0f, 1.0f, 100.0f}, // exactly the last frame stays
     };
     for (const auto &s : steps) {
-        if (s.speed) params(s.speed), glSetReplaySpeed();
+        if (s.speed) etest_Params({"0", s.speed}), glSetReplaySpeed();
         scene.replayFrame = s.from;
         engine_DrawFrame(s.delta);
         EXPECT_FLOAT_EQ(scene.replayFrame, s.to) << s.from << " + " << s.delta;
         EXPECT_NEAR(dotX(), -4.0 + 8.0 * s.to / 100, 1e-4); // evaluated for the next pass
     }
     // Text that is not a finite number would leave lib3ds unable to evaluate: frame 0 instead.
-    params("nan\n");
+    etest_Params({"0", "nan\n"});
     glSetReplayFrame();
     EXPECT_FLOAT_EQ(scene.replayFrame, 0.0f);
 }
@@ -247,29 +241,29 @@ TEST_F(SceneDraw, ScriptSelectsTheSceneAndItsCameras) {
     script_SetVerbose(0);
     ASSERT_EQ(script_Load((cwd.path + "/show.qlo").c_str()), SCRIPT_OK);
     script_SetDelimiter("|");
-    auto frame = [&](Pixel p) {
+    // Each line's frame, and whether the triangle shows where the camera puts it. Material diffuse
+    // under a full-strength light: 0.8, 0.4, 0.2 (the file stores bytes).
+    auto frame = [&](double x, bool lit) {
         script_Eval(1.0);
         engine_DrawFrame(0.1);
-        return at(p);
+        return lit ? near(centroid(x), 204, 102, 51) : background(centroid(x));
     };
-    // Material diffuse under a full-strength light: 0.8, 0.4, 0.2 (the file stores bytes).
-    const TestPixel lit{204, 102, 51, 255};
-    EXPECT_TRUE(testgl_Near(frame(centroid()), 0, 0, 64, 2)); // resource directory
-    EXPECT_TRUE(testgl_Near(frame(centroid()), 0, 0, 64, 2)); // load: nothing selected yet
-    EXPECT_TRUE(testgl_Near(frame(centroid()), lit.r, lit.g, lit.b, 3)); // selected: shown at once
+    EXPECT_TRUE(frame(0, false)); // resource directory
+    EXPECT_TRUE(frame(0, false)); // load: nothing selected yet
+    EXPECT_TRUE(frame(0, true));  // selected: shown at once
     console.clear();
-    EXPECT_TRUE(testgl_Near(frame(centroid(-3.0)), lit.r, lit.g, lit.b, 3)); // Camera02, 3 to the right
+    EXPECT_TRUE(frame(-3.0, true)); // Camera02, 3 to the right
     EXPECT_TRUE(background(centroid()));
     EXPECT_EQ(console, "Camera02\n");
     const float frozen = scene.replayFrame;
-    EXPECT_TRUE(testgl_Near(frame(centroid()), 0, 0, 64, 2)); // name with its line end: no camera
+    EXPECT_TRUE(frame(0, false)); // name with its line end: no camera
     EXPECT_FLOAT_EQ(scene.replayFrame, frozen);
     EXPECT_EQ(console, "Camera02\nCamera01\n\n");
     EXPECT_NE(trace().find("- _Vortan_ \terror on glSetCamera : no camera 'Camera01' in scene 0 (the name carries "
                            "the line end: end the line with '|')\n"),
               std::string::npos)
         << trace();
-    EXPECT_TRUE(testgl_Near(frame(centroid()), lit.r, lit.g, lit.b, 3)); // selecting again: Camera01
+    EXPECT_TRUE(frame(0, true)); // selecting again: Camera01
 }
 
 } // namespace
