@@ -80,8 +80,7 @@ TEST(Glow, HandlersSwitchCreateWeighAndRefuse) {
     setAlpha("-1", "1");
     makeTarget("3", "0");
     makeTarget("3", "481");
-    EXPECT_EQ(engine.layers[23].texture, -1);
-    EXPECT_FLOAT_EQ(engine.layers[23].width, 0.0f);
+    EXPECT_EQ(std::make_pair(engine.layers[23].texture, engine.layers[23].width), std::make_pair(-1, 0.0f));
     const std::string log = testfs_ReadFile("_vor_.log");
     for (const char *line : {"error on glFx_RenderTargetParam : render target 5 out of range (0..4)\n",
                              "error on glFx_RenderTargetAlpha : render target -1 out of range (0..4)\n",
