@@ -29,7 +29,7 @@ Bytes u16(unsigned v) { return {uint8_t(v), uint8_t(v >> 8)}; }
 Bytes u32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 Bytes floats(std::initializer_list<float> values) {
     Bytes b(4 * values.size());
-    memcpy(b.data(), values.begin(), b.size());
+    if (!b.empty()) memcpy(b.data(), values.begin(), b.size());
     return b;
 }
 Bytes str(const std::string &s) { return Bytes(s.c_str(), s.c_str() + s.size() + 1); }
