@@ -112,10 +112,7 @@ void writeAssets() {
     tga[16] = 16;
     testfs_WriteFile("datas/b16.tga", tga);
     testfs_WriteFile("datas/fake.tga", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(40, '\0'));
-    SgUserScene scene;
-    scene.camera = "Front";
-    scene.map = "OK.TGA";
-    scenegen_WriteUser(scene, "datas/s.3ds");
+    scenegen_WriteUser(SgUserScene{false, "Front", "Light01", "OK.TGA"}, "datas/s.3ds");
     testfs_WriteFile("datas/cut.3ds", testfs_ReadFile("datas/s.3ds").substr(0, 100));
     testfs_WriteFile("datas/empty.wav", "");
     testfs_WriteFile("datas/noise.wav", std::string(64, 'x'));

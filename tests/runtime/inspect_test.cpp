@@ -28,13 +28,7 @@ std::string inspect(std::vector<const char *> paths, bool json, int *status) {
 
 TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {
     TestCwd cwd("inspect-scene");
-    SgUserScene options;
-    options.cube = true;
-    options.camera = "Front";
-    options.light = "Sun";
-    options.map = "brick.tga";
-    options.frames = 50;
-    ASSERT_TRUE(scenegen_WriteUser(options, "s.3ds"));
+    ASSERT_TRUE(scenegen_WriteUser(SgUserScene{true, "Front", "Sun", "brick.tga", 50}, "s.3ds"));
     testfs_WriteFile("cut.3ds", testfs_ReadFile("s.3ds").substr(0, 200));
     int status = -1;
     EXPECT_EQ(inspect({"s.3ds"}, false, &status),
@@ -56,11 +50,8 @@ TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {
 TEST(Inspect, TgaOfEachKindAndWhyABrokenOneIsRefused) {
     TestCwd cwd("inspect-tga");
     const uint8_t pixels[3 * 5 * 4] = {};
-    TgaWriteOptions topFirst, greyRle;
-    topFirst.topFirst = true;
-    greyRle.imageType = 11;
-    tgawrite_Save("rgba.tga", pixels, 3, 5, 4, topFirst);
-    tgawrite_Save("grey.tga", pixels, 8, 2, 1, greyRle);
+    tgawrite_Save("rgba.tga", pixels, 3, 5, 4, TgaWriteOptions{2, true, false, 0, ""}); // top first
+    tgawrite_Save("grey.tga", pixels, 8, 2, 1, TgaWriteOptions{11, false, false, 0, ""}); // grey, run-length
     std::string b16 = testfs_ReadFile("rgba.tga");
     b16[16] = 16;
     testfs_WriteFile("b16.tga", b16);
