@@ -23,12 +23,10 @@ TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {
     EXPECT_EQ(echo, "\n#call SetDebug\n\r");
 
     // The resource directory is not cut at 55 characters.
-    echo.clear();
     const char *longDir = "a/longer/than/fifty/five/characters/resource/directory/name/";
     etest_Params({"0", (std::string(longDir) + "\n").c_str()});
     SetResourceDir();
     EXPECT_STREQ(engine.resourceDir, longDir);
-    EXPECT_EQ(echo, "\n#call SetResourceDir\n\r");
 
     // The demo start is the timer's reading: on the capture clock, frame 3 at 4 fps.
     capture_Begin(cwd.path.c_str(), 4.0);

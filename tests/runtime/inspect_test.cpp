@@ -28,13 +28,7 @@ std::string inspect(std::vector<const char *> paths, bool json, int *status) {
 
 TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {
     TestCwd cwd("inspect-scene");
-    SgUserScene options;
-    options.cube = true;
-    options.camera = "Front";
-    options.light = "Sun";
-    options.map = "brick.tga";
-    options.frames = 50;
-    ASSERT_TRUE(scenegen_WriteUser(options, "s.3ds"));
+    ASSERT_TRUE(scenegen_WriteUser(SgUserScene{true, "Front", "Sun", "brick.tga", 50}, "s.3ds"));
     testfs_WriteFile("cut.3ds", testfs_ReadFile("s.3ds").substr(0, 200));
     int status = -1;
     EXPECT_EQ(inspect({"s.3ds"}, false, &status),
@@ -56,12 +50,8 @@ TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {
 TEST(Inspect, TgaOfEachKindAndWhyABrokenOneIsRefused) {
     TestCwd cwd("inspect-tga");
     const uint8_t pixels[3 * 5 * 4] = {};
-    TgaWriteOptions topFirst;
-    topFirst.topFirst = true;
-    tgawrite_Save("rgba.tga", pixels, 3, 5, 4, topFirst);
-    TgaWriteOptions greyRle;
-    greyRle.imageType = 11;
-    tgawrite_Save("grey.tga", pixels, 8, 2, 1, greyRle);
+    tgawrite_Save("rgba.tga", pixels, 3, 5, 4, TgaWriteOptions{2, true, false, 0, ""}); // top first
+    tgawrite_Save("grey.tga", pixels, 8, 2, 1, TgaWriteOptions{11, false, false, 0, ""}); // grey, run-length
     std::string b16 = testfs_ReadFile("rgba.tga");
     b16[16] = 16;
     testfs_WriteFile("b16.tga", b16);
@@ -97,14 +87,12 @@ TEST(Inspect, WavShowsItsFormatLengthAndCues) {
 // The generators from the command line: --help writes nothing, musicgen --cue puts the cues given.
 TEST(Inspect, GeneratorsWriteOnlyWhatTheyAreAskedFor) {
     TestCwd cwd("inspect-tools");
-    for (const char *tool : {MUSICGEN_EXE, SCENEGEN_EXE, TEXGEN_EXE})
-        EXPECT_EQ(std::system((std::string(tool) + " --help > /dev/null").c_str()), 0) << tool;
-    EXPECT_EQ(std::system("test -z \"$(ls)\""), 0); // no file written
+    EXPECT_EQ(std::system(MUSICGEN_EXE " --help >/dev/null && " SCENEGEN_EXE " --help >/dev/null && " TEXGEN_EXE
+                          " --help >/dev/null && test -z \"$(ls)\""), 0);
     ASSERT_EQ(std::system(MUSICGEN_EXE " --cue drop=0.5 --cue 'the end=1.5' m.wav 2 > /dev/null"), 0);
     int status = -1;
-    std::string out = inspect({"m.wav"}, false, &status);
-    EXPECT_NE(out.find("  sync point 'drop': seconds 0.5\n  sync point 'the end': seconds 1.5\n"), std::string::npos)
-        << out;
+    const std::string out = inspect({"m.wav"}, false, &status);
+    EXPECT_NE(out.find("  sync point 'drop': seconds 0.5\n  sync point 'the end': seconds 1.5\n"), std::string::npos) << out;
 }
 
 } // namespace

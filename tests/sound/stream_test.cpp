@@ -24,11 +24,8 @@ TEST_F(SoundTest, PlaysSampleIdenticalLoopsAndCallsBackInFileOrderAtTheirFrames)
     for (size_t i = 0; i < run.samples.size(); ++i)
         ASSERT_EQ(run.samples[i], i < 600 ? 0 : source[(i - 600) % source.size()]) << "sample " << i;
     EXPECT_EQ(console.rfind("\n_.________ Opening Stream\n\n_.________ Playing soundStream\n", 0), 0u);
-    const std::vector<std::string> pass = {"first", "second", "second too", "third", "END"};
-    std::vector<std::string> expected = pass;
-    expected.insert(expected.end(), pass.begin(), pass.end());
-    expected.push_back("first");
-    EXPECT_EQ(soundtest_Events(console), expected);
+    EXPECT_EQ(soundtest_Events(console), (std::vector<std::string>{"first", "second", "second too", "third", "END", "first",
+                                                                    "second", "second too", "third", "END", "first"}));
     // The first end comes with output sample 1300, the first of frame 13; "third" of the second
     // pass at output sample 2000, the first of frame 20.
     size_t firstEnd = console.find("STREAM ENDED!!"), secondThird = console.find("\"third\"", console.find("\"third\"") + 1);
@@ -88,14 +85,12 @@ TEST_F(SoundTest, SecondInitReplacesTheHandleAndLeavesTheFirstStreamPlaying) {
     soundtest_WriteWav("b.wav", b, RATE);
     musicgen_WriteFile("bad.wav", "not music");
     CaptureRun run = soundtest_Capture(441.0, 6, console, [](long k) {
-        if (k > 0) return;
-        soundtest_Init("a.wav", "44100");
-        soundtest_Init("bad.wav", "44100");
-        soundStream_Play(); // not a.wav: an error line
-        soundtest_Init("b.wav", "44100");
-        soundStream_Play();
-        soundtest_Init("a.wav", "44100");
-        soundStream_Play();
+        // bad.wav is played in place of a.wav: an error line; then b.wav and a.wav again.
+        const char *files[] = {"a.wav", "bad.wav", "b.wav", "a.wav"};
+        for (int i = 0; k == 0 && i < 4; ++i) {
+            soundtest_Init(files[i], "44100");
+            if (i > 0) soundStream_Play();
+        }
     });
     ASSERT_EQ(run.samples.size(), size_t(2 * 600));
     for (size_t i = 0; i < run.samples.size(); ++i)
@@ -146,8 +141,7 @@ TEST_F(SoundTest, VolumeHandlesAndTheLimitsOfTheLayer) {
             EXPECT_TRUE(sound_SetVolume(sound_StreamPlay(5, streams[0]), 128));
             return;
         }
-        EXPECT_FALSE(sound_Init(SOUND_MAX_RATE + 1, SOUND_CHANNELS, 0));
-        EXPECT_FALSE(sound_Init(0, SOUND_CHANNELS, 0));
+        for (int rate : {SOUND_MAX_RATE + 1, 0}) EXPECT_FALSE(sound_Init(rate, SOUND_CHANNELS, 0)) << rate;
         ASSERT_TRUE(sound_Init(RATE, SOUND_CHANNELS, 0));
         EXPECT_EQ(open(SOUND_LOOP_NORMAL, int(bytes.size())), nullptr); // not from memory
         EXPECT_EQ(open(SOUND_STREAM_MODE, 0), nullptr);
@@ -156,11 +150,9 @@ TEST_F(SoundTest, VolumeHandlesAndTheLimitsOfTheLayer) {
         EXPECT_EQ(open(SOUND_STREAM_MODE, int(bytes.size())), nullptr); // the table is full
         int first = sound_StreamPlay(SOUND_FREE, streams[0]), second = sound_StreamPlay(SOUND_FREE, streams[0]);
         EXPECT_TRUE(first != 0 && second != 0 && first != second); // restarted on a new handle
-        EXPECT_FALSE(sound_SetVolume(first, 10));
-        EXPECT_FALSE(sound_SetVolume(0, 10));
+        for (int stale : {first, 0}) EXPECT_FALSE(sound_SetVolume(stale, 10)) << stale;
         EXPECT_TRUE(sound_SetVolume(second, 0)); // frame 0 is silent
-        EXPECT_EQ(sound_StreamPlay(SOUND_CHANNELS, streams[1]), 0);
-        EXPECT_EQ(sound_StreamPlay(-2, streams[1]), 0);
+        for (int channel : {int(SOUND_CHANNELS), -2}) EXPECT_EQ(sound_StreamPlay(channel, streams[1]), 0) << channel;
         int on5 = sound_StreamPlay(5, streams[1]), again5 = sound_StreamPlay(5, streams[2]); // taken over
         EXPECT_TRUE((on5 & 0xFF) == 5 && (again5 & 0xFF) == 5);
         EXPECT_FALSE(sound_SetVolume(on5, 100));
