@@ -2,6 +2,8 @@
 // from the beginning (frames and soundtrack), --watch picking up edits of the script and its
 // files, the transport keys and the HUD in a window, sync-point names, and --video.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <unistd.h>
 
 #include <cmath>
@@ -251,8 +253,10 @@ std::string startInWindow(const std::string &dir, const std::string &arguments, 
     std::system(("cd " + vrun_Quoted(dir) + " && (" VORTAN_EXE " " + arguments + " >" + tag + ".out 2>" + tag +
                  ".err & echo $! >" + tag + ".pid; wait $!; echo exit $? >" + tag + ".status) &").c_str());
     if (!waitUntil(holds(pid, "\n"), 30)) return "";
-    const std::string search = "timeout 60 xdotool search --sync --pid " + testfs_ReadFile(pid).substr(0, testfs_ReadFile(pid).find('\n'));
-    std::system((search + " | head -1 >" + vrun_Quoted(id)).c_str());
+    // Looked for while the process lives: a short capture may end before its window is found.
+    const std::string p = testfs_ReadFile(pid).substr(0, testfs_ReadFile(pid).find('\n'));
+    std::system(("for i in $(seq 300); do kill -0 " + p + " 2>/dev/null || break; xdotool search --pid " + p +
+                 " 2>/dev/null | head -1 >" + vrun_Quoted(id) + "; [ -s " + vrun_Quoted(id) + " ] && break; sleep 0.2; done").c_str());
     const std::string window = testfs_ReadFile(id);
     return window.substr(0, window.find('\n'));
 }
@@ -281,8 +285,13 @@ struct WindowShow {
     Picture shot(const char *name) const {
         Picture picture;
         const std::string path = dir + "/" + name;
-        std::system(("import -window " + window + " png24:" + vrun_Quoted(path)).c_str());
-        vrun_ReadPng(path, &picture);
+        // A busy machine may hand back a window not yet redrawn (all black): every frame here has
+        // a coloured background, so take the picture again until it shows one.
+        for (int tries = 0; tries < 25; ++tries, usleep(200000)) {
+            std::system(("import -window " + window + " png24:" + vrun_Quoted(path)).c_str());
+            if (vrun_ReadPng(path, &picture) && std::any_of(picture.rgb.begin(), picture.rgb.end(), [](uint8_t v) { return v != 0; }))
+                break;
+        }
         return picture;
     }
 };

@@ -37,7 +37,7 @@ void runLoad(const std::string &name, const std::string &slot, const std::string
 }
 
 void writeTga(const std::string &path, const TgaImage &img, int type, bool topFirst = false, bool rightToLeft = false) {
-    ASSERT_TRUE(tgawrite_Save(path.c_str(), img.pixels.data(), img.width, img.height, img.components, {type, topFirst, rightToLeft}));
+    ASSERT_TRUE(tgawrite_Save(path.c_str(), img.pixels.data(), img.width, img.height, img.components, {type, topFirst, rightToLeft, 0, ""}));
 }
 
 // Level `level` of texture name as RGBA or luminance bytes.
