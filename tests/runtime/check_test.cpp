@@ -17,14 +17,7 @@
 namespace {
 
 std::string runCheck(const char *path, CheckReport *report) {
-    char *text = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&text, &size);
-    *report = check_Script(path, out);
-    fclose(out);
-    std::string result(text, size);
-    free(text);
-    return result;
+    return testfs_Printed([&](FILE *out) { *report = check_Script(path, out); });
 }
 
 } // namespace

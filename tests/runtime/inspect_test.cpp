@@ -16,14 +16,7 @@
 namespace {
 
 std::string inspect(std::vector<const char *> paths, bool json, int *status) {
-    char *text = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&text, &size);
-    *status = inspect_Files(int(paths.size()), const_cast<char **>(paths.data()), json, out);
-    fclose(out);
-    std::string result(text, size);
-    free(text);
-    return result;
+    return testfs_Printed([&](FILE *out) { *status = inspect_Files(int(paths.size()), const_cast<char **>(paths.data()), json, out); });
 }
 
 TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {

@@ -34,3 +34,14 @@ void testfs_WriteFile(const std::string &path, const std::string &content) {
     std::ofstream out(path, std::ios::binary);
     out << content;
 }
+
+std::string testfs_Printed(const std::function<void(FILE *)> &write) {
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    write(out);
+    fclose(out);
+    std::string result(text, size);
+    free(text);
+    return result;
+}

@@ -1,5 +1,7 @@
 // Temporary folders for tests that write files (trace log, captures, generated assets).
 #pragma once
+#include <cstdio>
+#include <functional>
 #include <string>
 
 // Creates a fresh folder under /tmp and returns its path.
@@ -16,3 +18,6 @@ struct TestCwd {
 // Whole file as bytes / text; empty when missing.
 std::string testfs_ReadFile(const std::string &path);
 void testfs_WriteFile(const std::string &path, const std::string &content);
+
+// What write prints into the stream it is given, as text.
+std::string testfs_Printed(const std::function<void(FILE *)> &write);
