@@ -10,12 +10,11 @@
 #include <dirent.h>
 #include <initializer_list>
 #include <png.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "platform/platform.h"
 #include "runtime/engine_state.h"
 #include "script/text.h"
 #include "startup/trace.h"
@@ -47,15 +46,15 @@ bool makeFolders(const char *dir) {
         errno = ENAMETOOLONG; // so the caller's message names the real reason
         return false;
     }
-    for (char *p = path + 1; *p; ++p) {
-        if (*p != '/') continue;
+    char *p = path + platform_RootLength(path);
+    for (p += *p ? 1 : 0; *p; ++p) {
+        if (!platform_IsSeparator(*p) || platform_IsSeparator(p[-1])) continue;
+        const char separator = *p;
         *p = '\0';
-        if (mkdir(path, 0777) != 0 && errno != EEXIST) return false;
-        *p = '/';
+        if (!platform_MakeDir(path)) return false;
+        *p = separator;
     }
-    if (mkdir(path, 0777) != 0 && errno != EEXIST) return false;
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+    return platform_MakeDir(path);
 }
 } // namespace
 
@@ -141,8 +140,6 @@ void capture_End() {
     trace_SetEchoHook(nullptr);
 }
 
-extern char **environ;
-
 namespace {
 // The names the capture writes into its folder (frame-NNNNN.png, soundtrack.wav); only these are
 // removed from it.
@@ -158,31 +155,12 @@ bool fileExists(const char *path) {
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Runs argv[0] from the PATH and waits for it: its exit status, -1 when it could not be
-// started (errno then says why), -2 when it did not end normally.
-int runProgram(char *const argv[]) {
-    pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], nullptr, nullptr, argv, environ);
-    if (spawned != 0) {
-        errno = spawned;
-        return -1;
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return -2;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-}
 } // namespace
 
 bool capture_MakeTempDir(char *dir, size_t size) {
-    const char *base = getenv("TMPDIR");
-    if (!base || !*base) base = "/tmp";
-    const int length = snprintf(dir, size, "%s/vortan-video-XXXXXX", base);
-    if (length < 0 || size_t(length) >= size || !mkdtemp(dir)) {
-        fprintf(stderr, "vortan: cannot create a temporary folder for the frames under %s: %s\n", base,
+    if (!platform_MakeTempDir(dir, size, "vortan-video")) {
+        fprintf(stderr, "vortan: cannot create a temporary folder for the frames under %s: %s\n", platform_TempBase(),
                 strerror(errno));
-        if (size > 0) dir[0] = '\0';
         return false;
     }
     return true;
@@ -235,7 +213,7 @@ CaptureVideoResult capture_MakeVideo(const char *dir, double fps, int width, int
     argv[n] = nullptr;
 
     fprintf(stderr, "vortan: encoding %s with ffmpeg\n", videoPath);
-    const int status = runProgram(const_cast<char *const *>(argv));
+    const int status = platform_RunProgram(argv);
     if (status == -1 && errno == ENOENT) {
         fprintf(stderr,
                 "vortan: ffmpeg is not installed (apt-get install ffmpeg), so no video was made; "

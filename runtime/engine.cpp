@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 
+#include "platform/platform.h"
 #include "runtime/capture.h"
 #include "runtime/check.h"
 #include "runtime/engine_state.h"
@@ -232,12 +232,10 @@ void resetShow() {
 
 // The script file's modification time and size now (size -1: it is not there).
 WatchState lookAt(const char *path) {
-    struct stat info;
     WatchState now;
-    if (stat(path, &info) == 0) {
-        now.seconds = info.st_mtim.tv_sec;
-        now.nanoseconds = info.st_mtim.tv_nsec;
-        now.size = info.st_size;
+    long nanoseconds = 0;
+    if (platform_FileStamp(path, now.seconds, nanoseconds, now.size)) {
+        now.nanoseconds = nanoseconds;
     }
     return now;
 }

@@ -1,0 +1,18 @@
+// The POSIX calls the portable test sources use, for their Windows build (included first into
+// every test source there; empty elsewhere).
+#pragma once
+#ifdef _WIN32
+#include <cstdlib>
+#include <cstring>
+#include <direct.h>
+#include <io.h>
+
+inline int setenv(const char *name, const char *value, int overwrite) {
+    if (!overwrite && getenv(name)) return 0;
+    return _putenv_s(name, value);
+}
+
+inline char *mkdtemp(char *pattern) {
+    return _mktemp(pattern) && _mkdir(pattern) == 0 ? pattern : nullptr;
+}
+#endif
