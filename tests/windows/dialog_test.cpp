@@ -42,7 +42,9 @@ TEST_F(Win32Dialog, ControlsFollowTemplate100) {
         GetClassNameA(control, name, sizeof name);
         EXPECT_EQ(lstrcmpiA(name, item.className), 0) << item.id << " " << name;
         GetWindowTextA(control, text, sizeof text);
-        if (item.id != IDC_RESOLUTION) EXPECT_STREQ(text, item.text) << item.id;
+        if (item.id != IDC_RESOLUTION) {
+            EXPECT_STREQ(text, item.text) << item.id;
+        }
     }
     char first[32] = "";
     EXPECT_EQ(setup_SendDlgItemMessage(&dialog, IDC_RESOLUTION, CB_GETCOUNT, 0, 0), 3);
