@@ -154,7 +154,6 @@ bool fileExists(const char *path) {
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
-
 } // namespace
 
 bool capture_MakeTempDir(char *dir, size_t size) {
