@@ -17,8 +17,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static libraries only: pkg-config answers with their private dependencies too, and every
 # program links the compiler's runtime in, so an .exe needs no DLL beyond Windows' own.
 set(PKG_CONFIG_ARGN --static)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The prefix is to this build what /usr is to a native one: its headers and libraries are
+# found without naming them (lib3ds has no pkg-config file).
 if(NOT "$ENV{VORTAN_WIN_DEPS}" STREQUAL "")
   set(ENV{PKG_CONFIG_LIBDIR} "$ENV{VORTAN_WIN_DEPS}/lib/pkgconfig")
   set(ENV{PKG_CONFIG_PATH} "")
+  set(CMAKE_C_STANDARD_INCLUDE_DIRECTORIES "$ENV{VORTAN_WIN_DEPS}/include")
+  set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES "$ENV{VORTAN_WIN_DEPS}/include")
+  string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -L$ENV{VORTAN_WIN_DEPS}/lib")
 endif()
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
