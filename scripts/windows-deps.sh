@@ -79,7 +79,8 @@ c_archive() {  # c_archive NAME LIBRARY FILES...
   local p=$1 lib=$2 o="$work/$1/obj"; shift 2
   rm -rf "$o"; mkdir -p "$o" "$deps/lib"
   for c in "$@"; do
-    run $triple-gcc-posix $cflags -I"$work/$p/tree" -c "$c" -o "$o/$(basename "${c%.c}").o" || die "$p: $c failed"
+    run $triple-gcc-posix $cflags -I"$work/$p/tree" -c "$c" -o "$o/$(basename "${c%.c}").o" \
+      >>"$work/$p/build.log" 2>&1 || die "$p: $c failed (log $work/$p/build.log)"
   done
   rm -f "$deps/lib/$lib"
   $triple-ar rcs "$deps/lib/$lib" "$o"/*.o
@@ -115,7 +116,6 @@ build_libogg() { cmake_dep libogg -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF; }
 build_libvorbis() { cmake_dep libvorbis -DOGG_ROOT="$deps"; }
 build_flac() { cmake_dep flac -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DBUILD_DOCS=OFF \
                  -DINSTALL_MANPAGES=OFF -DBUILD_CXXLIBS=OFF -DWITH_OGG=ON -DWITH_STACK_PROTECTOR=OFF; }
-build_opus() { cmake_dep opus -DOPUS_BUILD_PROGRAMS=OFF -DOPUS_BUILD_TESTING=OFF -DOPUS_STACK_PROTECTOR=OFF; }
 build_libsndfile() { cmake_dep libsndfile -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
                        -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF \
                        -DENABLE_PACKAGE_CONFIG=ON; }
@@ -126,17 +126,21 @@ build_libsdl2() {
     -DSDL_LOCALE=OFF -DSDL_MISC=OFF -DSDL_FILE=ON -DSDL_LOADSO=ON -DSDL_CPUINFO=ON \
     -DSDL2_DISABLE_SDL2MAIN=ON
 }
-build_libopenmpt() {
-  local t="$work/libopenmpt/tree" b="$work/libopenmpt/build"
+# A library with an autotools build (opus's CMake files are incomplete in its 1.3.1 tarball).
+autotools_dep() {  # autotools_dep NAME configure-options...
+  local p=$1 t="$work/$1/tree" b="$work/$1/build"; shift
   rm -rf "$b"; mkdir -p "$b"
   (cd "$b" && run "$t/configure" --host=$triple --prefix="$deps" --disable-shared --enable-static \
-      --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
-      --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile --without-zlib \
-      --without-portaudio --without-portaudiocpp --without-pulseaudio --without-sndfile --without-flac \
       CC=$triple-gcc-posix CXX=$triple-g++-posix CFLAGS="$cflags" CXXFLAGS="$cflags" \
-      PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" >"$b.log" 2>&1) || { tail -20 "$b.log"; die "libopenmpt: configure failed (log $b.log)"; }
-  run make -C "$b" -j"$jobs" >>"$b.log" 2>&1 || { tail -30 "$b.log"; die "libopenmpt: build failed (log $b.log)"; }
-  run make -C "$b" install >>"$b.log" 2>&1 || die "libopenmpt: install failed (log $b.log)"
+      PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" "$@" >"$b.log" 2>&1) || { tail -20 "$b.log"; die "$p: configure failed (log $b.log)"; }
+  run make -C "$b" -j"$jobs" >>"$b.log" 2>&1 || { tail -30 "$b.log"; die "$p: build failed (log $b.log)"; }
+  run make -C "$b" install >>"$b.log" 2>&1 || die "$p: install failed (log $b.log)"
+}
+build_opus() { autotools_dep opus --disable-doc --disable-extra-programs --disable-stack-protector; }
+build_libopenmpt() {
+  autotools_dep libopenmpt --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
+    --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile --without-zlib \
+    --without-portaudio --without-portaudiocpp --without-pulseaudio --without-sndfile --without-flac
 }
 build_googletest() { cmake_dep googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF; }
 

@@ -34,7 +34,7 @@ Pixel project(double x, double z, double cameraX = 0.0) {
     return {(1.0 + (x - cameraX) / halfWidth) * W / 2, (1.0 + z / halfHeight) * H / 2};
 }
 TestPixel at(Pixel p) { return testgl_Read(int(p.x), int(p.y)); }
-bool near(Pixel p, int r, int g, int b, int tolerance = 3) { return testgl_Near(at(p), r, g, b, tolerance); }
+bool nearColour(Pixel p, int r, int g, int b, int tolerance = 3) { return testgl_Near(at(p), r, g, b, tolerance); }
 bool background(Pixel p) { return testgl_Near(at(p), 0, 0, 64, 2); } // the dark blue clear colour
 
 // A triangle in the y = 0 plane facing the cameras; its corners project to known pixels. The
@@ -214,10 +214,10 @@ TEST_F(SceneDraw, MaterialColoursShininessBlendingAndSharedMeshes) {
     EXPECT_EQ(scene.lists[0], 6);
     engine_DrawFrame(0.0);
     // Without a material: ambient 0.2 x the model's 0.2, plus diffuse 0.8 at full light.
-    EXPECT_TRUE(near(centroid(-3), 214, 214, 214)) << int(at(centroid(-3)).r);
-    EXPECT_TRUE(near(centroid(0), 214, 214, 214)) << int(at(centroid(0)).r);
+    EXPECT_TRUE(nearColour(centroid(-3), 214, 214, 214)) << int(at(centroid(-3)).r);
+    EXPECT_TRUE(nearColour(centroid(0), 214, 214, 214)) << int(at(centroid(0)).r);
     // Transparent: added onto the dark blue behind it (blend ONE, SRC_ALPHA), depth untouched.
-    EXPECT_TRUE(near(centroid(3), 128, 0, 64)) << int(at(centroid(3)).r) << " " << int(at(centroid(3)).b);
+    EXPECT_TRUE(nearColour(centroid(3), 128, 0, 64)) << int(at(centroid(3)).r) << " " << int(at(centroid(3)).b);
     float depth[2] = {0, 0};
     glReadPixels(int(centroid(3).x), int(centroid(3).y), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth[0]);
     glReadPixels(int(centroid(-3).x), int(centroid(-3).y), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth[1]);
@@ -255,15 +255,15 @@ TEST_F(SceneDraw, TextureMapsFindTheirSlotWithoutRegardToCase) {
     addTriangle(file, "shiny", "shiny", 3);
     show(file);
     engine_DrawFrame(0.0);
-    EXPECT_TRUE(near(centroid(-3), 0, 255, 0)) << int(at(centroid(-3)).r);
+    EXPECT_TRUE(nearColour(centroid(-3), 0, 255, 0)) << int(at(centroid(-3)).r);
     // The reflection map on unit 1 adds its texel to the lit colour.
-    EXPECT_TRUE(near(centroid(3), 204, 102, 179)) << int(at(centroid(3)).b);
+    EXPECT_TRUE(nearColour(centroid(3), 204, 102, 179)) << int(at(centroid(3)).b);
     EXPECT_EQ(scene_FindTextureSlot("nothing.tga"), 0);
     // A second slot under the same name: the higher number wins, once the mesh is compiled again.
     text_CopyBounded(engine.textureSlots[7].name, "ROCK.TGA");
     ASSERT_TRUE(scene_LoadSlot(0, "probe.3ds"));
     engine_DrawFrame(0.0);
-    EXPECT_TRUE(near(centroid(-3), 255, 255, 0)) << int(at(centroid(-3)).r);
+    EXPECT_TRUE(nearColour(centroid(-3), 255, 255, 0)) << int(at(centroid(-3)).r);
 }
 
 // One GL light per file light as far as the GL offers them; only spots get a direction.
@@ -388,7 +388,7 @@ TEST_F(SceneDraw, GlowCaptureLeavesNoDepthForTheMainPass) {
     engine_DrawFrame(0.0);
     // Inside the small triangle of the 64-pixel capture and in the corner the reductions drew
     // over: the wall at full size, lit green, as outside the corner.
-    for (const Pixel p : {Pixel{32, 30}, Pixel{8, 8}, Pixel{100, 20}}) EXPECT_TRUE(near(p, 0, 204, 0, 4)) << p.x;
+    for (const Pixel p : {Pixel{32, 30}, Pixel{8, 8}, Pixel{100, 20}}) EXPECT_TRUE(nearColour(p, 0, 204, 0, 4)) << p.x;
 }
 
 // The commands as the script runs them, one line a frame, through the engine's own handlers: the
@@ -425,7 +425,7 @@ TEST_F(SceneDraw, ScriptSelectsTheSceneAndItsCameras) {
     for (SgVec corner : {A, B, C}) { // 4 pixels in from each corner lit, 4 pixels out not
         Pixel p = project(corner.x, corner.z);
         double dx = mid.x - p.x, dy = mid.y - p.y, length = std::sqrt(dx * dx + dy * dy);
-        EXPECT_TRUE(near({p.x + 4 * dx / length, p.y + 4 * dy / length}, lit.r, lit.g, lit.b)) << p.x << "," << p.y;
+        EXPECT_TRUE(nearColour({p.x + 4 * dx / length, p.y + 4 * dy / length}, lit.r, lit.g, lit.b)) << p.x << "," << p.y;
         EXPECT_TRUE(background({p.x - 4 * dx / length, p.y - 4 * dy / length})) << p.x << "," << p.y;
     }
     console.clear();

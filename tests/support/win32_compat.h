@@ -2,6 +2,7 @@
 // every test source there; empty elsewhere).
 #pragma once
 #ifdef _WIN32
+#define _USE_MATH_DEFINES   // M_PI, which strict C++ hides on mingw
 #include <cstdlib>
 #include <cstring>
 #include <direct.h>
@@ -11,6 +12,9 @@ inline int setenv(const char *name, const char *value, int overwrite) {
     if (!overwrite && getenv(name)) return 0;
     return _putenv_s(name, value);
 }
+
+#define _SC_PAGESIZE 30
+inline long sysconf(int) { return 4096; }
 
 inline char *mkdtemp(char *pattern) {
     return _mktemp(pattern) && _mkdir(pattern) == 0 ? pattern : nullptr;
