@@ -129,10 +129,13 @@ build_libsdl2() {
 # A library with an autotools build (opus's CMake files are incomplete in its 1.3.1 tarball).
 autotools_dep() {  # autotools_dep NAME configure-options...
   local p=$1 t="$work/$1/tree" b="$work/$1/build"; shift
-  rm -rf "$b"; mkdir -p "$b"
-  (cd "$b" && run "$t/configure" --host=$triple --prefix="$deps" --disable-shared --enable-static \
+  # A build folder that configure finished is kept, so an interrupted build goes on where it was.
+  if [ ! -f "$b/config.status" ] || [ ! -f "$b/Makefile" ]; then
+    rm -rf "$b"; mkdir -p "$b"
+  fi
+  [ -f "$b/Makefile" ] || (cd "$b" && run "$t/configure" --host=$triple --prefix="$deps" --disable-shared --enable-static \
       CC=$triple-gcc-posix CXX=$triple-g++-posix CFLAGS="$cflags" CXXFLAGS="$cflags" \
-      PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" "$@" >"$b.log" 2>&1) || { tail -20 "$b.log"; die "$p: configure failed (log $b.log)"; }
+      PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" "$@" >>"$b.log" 2>&1) || { tail -20 "$b.log"; die "$p: configure failed (log $b.log)"; }
   run make -C "$b" -j"$jobs" >>"$b.log" 2>&1 || { tail -30 "$b.log"; die "$p: build failed (log $b.log)"; }
   run make -C "$b" install >>"$b.log" 2>&1 || die "$p: install failed (log $b.log)"
 }
