@@ -5,7 +5,7 @@ sources=(zlib libpng1.6 libjpeg-turbo glfw3 lib3ds libogg libvorbis flac opus li
          libopenmpt googletest)
 versions=""
 for p in "${sources[@]}"; do
-  v=$(apt-cache showsrc --only-source "$p" 2>/dev/null | awk '/^Version:/ {print $2; exit}')
+  v=$(apt-cache showsrc --only-source "$p" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V | tail -1)
   [ -n "$v" ] || die "no source package $p in the archive (is the deb-src entry there?)"
   versions+="$p=$v "
 done
