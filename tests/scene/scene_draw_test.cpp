@@ -157,7 +157,7 @@ TEST_F(SceneDraw, LoadWritesItsTraceLinesChildrenFirstAndSkipsDummies) {
     scenegen_AddObjectNode(cone, "cone", nullptr, {0, 0, 0}, {0, 0, 0});
     show(cone);
     engine_DrawFrame(0.0);
-    EXPECT_TRUE(near(project(0, 0), 214, 214, 214)) << int(at(project(0, 0)).r);
+    EXPECT_TRUE(nearColour(project(0, 0), 214, 214, 214)) << int(at(project(0, 0)).r);
 }
 
 TEST_F(SceneDraw, FirstLoadNamesTheCameraAndReloadingFreesTheOldLists) {
