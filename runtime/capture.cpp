@@ -7,27 +7,22 @@
 #include <array>
 #include <cerrno>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <initializer_list>
 #include <mutex>
 #include <png.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
+#include "platform/platform.h"
 #include "runtime/engine_state.h"
 #include "script/text.h"
-
-extern char **environ;
 
 namespace {
 constexpr int MAX_ENCODERS = 8;
@@ -66,9 +61,8 @@ struct CaptureState {
     long frame = 0;                  // frame being drawn
     EncoderPool pool;
     bool running = false;            // encoder threads started
-    // The video: ffmpeg's pid and the pipe's end we write the raw pictures into (-1: none).
-    pid_t ffmpeg = -1;
-    int pipe = -1;
+    // The video: ffmpeg, reading the raw pictures from its standard input.
+    PlatformProgram ffmpeg;
     char videoPath[ENGINE_PATH_SIZE] = "";
     char stream[ENGINE_PATH_SIZE + 32] = ""; // the picture-only video until the sound is added
 };
@@ -85,15 +79,15 @@ bool makeFolders(const char *dir) {
         errno = ENAMETOOLONG; // so the caller's message names the real reason
         return false;
     }
-    for (char *p = path + 1; *p; ++p) {
-        if (*p != '/') continue;
+    char *p = path + platform_RootLength(path);
+    for (p += *p ? 1 : 0; *p; ++p) {
+        if (!platform_IsSeparator(*p) || platform_IsSeparator(p[-1])) continue;
+        const char separator = *p;
         *p = '\0';
-        if (mkdir(path, 0777) != 0 && errno != EEXIST) return false;
-        *p = '/';
+        if (!platform_MakeDir(path)) return false;
+        *p = separator;
     }
-    if (mkdir(path, 0777) != 0 && errno != EEXIST) return false;
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+    return platform_MakeDir(path);
 }
 
 void appendBytes(png_structp png, png_bytep data, png_size_t length) {
@@ -139,18 +133,6 @@ bool writeFile(const char *path, const std::vector<unsigned char> &bytes) {
     return (fclose(file) == 0) && written;
 }
 
-// All of data into the pipe; false when the reader is gone.
-bool writeAll(int fd, const unsigned char *data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 // Frame k's turn to be written: its PNG, then its picture into the video. Runs on one encoder
 // thread at a time, in frame order.
 void writeFrame(long k, QueuedFrame &frame, bool *fileFailed, bool *videoFailed) {
@@ -163,8 +145,8 @@ void writeFrame(long k, QueuedFrame &frame, bool *fileFailed, bool *videoFailed)
             *fileFailed = true;
         }
     }
-    if (capture.pipe >= 0 && !*fileFailed) {
-        if (!writeAll(capture.pipe, frame.pixels.data(), size_t(pool.width) * size_t(pool.height) * 3)) {
+    if (capture.ffmpeg.running && !*fileFailed) {
+        if (!platform_WriteInput(capture.ffmpeg, frame.pixels.data(), size_t(pool.width) * size_t(pool.height) * 3)) {
             fprintf(stderr, "\nvortan: ffmpeg stopped taking frames at frame %ld\n", k);
             *videoFailed = true;
         }
@@ -233,31 +215,6 @@ void stopEncoders() {
     capture.running = false;
 }
 
-// Runs argv[0] from the PATH with stdin from fd (or inherited when -1): its pid, or -1 with
-// errno saying why it could not be started.
-pid_t startProgram(char *const argv[], int stdinFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdinFd, 0);
-    pid_t child = -1;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        errno = spawned;
-        return -1;
-    }
-    return child;
-}
-
-// The exit status of a started program; -2 when it did not end normally.
-int waitProgram(pid_t child) {
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return -2;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-}
-
 // The names the capture writes into its folders (frame-NNNNN.png, soundtrack.wav, and the
 // picture stream of a video); only these are removed from them.
 bool isCaptureFile(const char *name) {
@@ -291,18 +248,14 @@ bool addSoundtrack(const char *wavPath) {
     if (withSound) add({"-i", wav, "-c:a", "aac", "-shortest"});
     add({"-c:v", "copy", output});
     argv[n] = nullptr;
-    const pid_t child = startProgram(const_cast<char *const *>(argv), -1);
-    const int status = child < 0 ? -1 : waitProgram(child);
+    const int status = platform_RunProgram(argv);
     if (status != 0) fprintf(stderr, "vortan: ffmpeg could not add the soundtrack (status %d)\n", status);
     return status == 0;
 }
 
 // Closes the pipe, waits for ffmpeg and adds the sound. False when no video was made.
 bool finishVideo(bool picturesComplete, const char *wavPath) {
-    close(capture.pipe);
-    capture.pipe = -1;
-    const int status = waitProgram(capture.ffmpeg);
-    capture.ffmpeg = -1;
+    const int status = platform_WaitProgram(capture.ffmpeg);
     if (!picturesComplete) return false;
     if (status != 0) {
         fprintf(stderr, "vortan: ffmpeg failed (status %d)\n", status);
@@ -365,26 +318,14 @@ bool capture_StartVideo(const CaptureVideoSettings &settings) {
                           "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", rate,
                           "-i", "pipe:0", "-vf", filters, "-c:v", "libx264", "-preset", settings.preset,
                           "-crf", quality, "-pix_fmt", "yuv420p", stream, nullptr};
-    int ends[2];
-    if (::pipe(ends) != 0) {
-        fprintf(stderr, "vortan: cannot open a pipe to ffmpeg: %s\n", strerror(errno));
-        return false;
-    }
-    fcntl(ends[1], F_SETFD, FD_CLOEXEC); // ffmpeg must see the end of the pipe when we close it
-    signal(SIGPIPE, SIG_IGN);            // a failed ffmpeg shows as a failed write instead
-    capture.ffmpeg = startProgram(const_cast<char *const *>(argv), ends[0]);
-    const int reason = errno;
-    close(ends[0]);
-    if (capture.ffmpeg < 0) {
-        close(ends[1]);
-        if (reason == ENOENT) {
+    if (!platform_StartProgram(argv, true, capture.ffmpeg)) {
+        if (errno == ENOENT) {
             fprintf(stderr, "vortan: ffmpeg is not installed (apt-get install ffmpeg), so no video can be made\n");
         } else {
-            fprintf(stderr, "vortan: cannot run ffmpeg: %s\n", strerror(reason));
+            fprintf(stderr, "vortan: cannot run ffmpeg: %s\n", strerror(errno));
         }
         return false;
     }
-    capture.pipe = ends[1];
     return true;
 }
 
@@ -412,7 +353,7 @@ CaptureResult capture_End(const char *wavPath) {
     stopEncoders();
     const EncoderPool &pool = capture.pool;
     CaptureResult result = pool.writeFailed ? CAPTURE_WRITE_FAILED : CAPTURE_OK;
-    if (capture.ffmpeg >= 0 && !finishVideo(!pool.writeFailed && !pool.videoFailed, wavPath)) {
+    if (capture.ffmpeg.running && !finishVideo(!pool.writeFailed && !pool.videoFailed, wavPath)) {
         if (result == CAPTURE_OK) result = CAPTURE_VIDEO_FAILED;
     }
     capture.dir[0] = '\0';
@@ -421,13 +362,9 @@ CaptureResult capture_End(const char *wavPath) {
 }
 
 bool capture_MakeTempDir(char *dir, size_t size) {
-    const char *base = getenv("TMPDIR");
-    if (!base || !*base) base = "/tmp";
-    const int length = snprintf(dir, size, "%s/vortan-video-XXXXXX", base);
-    if (length < 0 || size_t(length) >= size || !mkdtemp(dir)) {
-        fprintf(stderr, "vortan: cannot create a temporary folder for the video under %s: %s\n", base,
+    if (!platform_MakeTempDir(dir, size, "vortan-video")) {
+        fprintf(stderr, "vortan: cannot create a temporary folder for the video under %s: %s\n", platform_TempBase(),
                 strerror(errno));
-        if (size > 0) dir[0] = '\0';
         return false;
     }
     return true;

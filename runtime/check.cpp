@@ -17,6 +17,7 @@
 #include <lib3ds/material.h>
 #include <lib3ds/node.h>
 
+#include "platform/platform.h"
 #include "runtime/cues.h"
 #include "runtime/engine_state.h"
 #include "runtime/inspect.h"
@@ -340,11 +341,10 @@ void followState(Checker &c, int opcode, int fileLine) {
         if (strlen(dir) > 0) dir[strlen(dir) - 1] = '\0';
         text_CopyBounded(c.resourceDir, dir);
         size_t length = strlen(dir);
-        if (length > 0 && dir[length - 1] != '/')
+        if (length > 0 && !platform_IsSeparator(dir[length - 1]))
             finding(c, fileLine, false, "@setresourcedir: '%s' does not end with '/'; file names are appended "
                     "directly", dir);
-        struct stat info;
-        if (length > 0 && (stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)))
+        if (length > 0 && !platform_IsDir(dir))
             finding(c, fileLine, true, "@setresourcedir: directory '%s' not found", dir);
     } else if (opcode == OP_INITSOUND) {
         engine_JoinPath(c.musicPath, sizeof c.musicPath, c.resourceDir, p1);

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
+#include "platform/platform.h"
 #include "runtime/capture.h"
 #include "runtime/check.h"
 #include "runtime/cues.h"
@@ -252,12 +252,10 @@ ForwardEnd replayTo(double scriptTime, EngineClock clock) {
 
 // The script file's modification time and size now (size -1: it is not there).
 WatchState lookAt(const char *path) {
-    struct stat info;
     WatchState now;
-    if (stat(path, &info) == 0) {
-        now.seconds = info.st_mtim.tv_sec;
-        now.nanoseconds = info.st_mtim.tv_nsec;
-        now.size = info.st_size;
+    long nanoseconds = 0;
+    if (platform_FileStamp(path, now.seconds, nanoseconds, now.size)) {
+        now.nanoseconds = nanoseconds;
     }
     return now;
 }

@@ -331,7 +331,7 @@ bool script_FileProblem(const char *path, char *reason, size_t reasonSize) {
     } else if (info.st_size > SCRIPT_MAX_FILE_BYTES) {
         snprintf(tooLarge, sizeof tooLarge, "larger than 1 MiB (%lld bytes)", static_cast<long long>(info.st_size));
         why = tooLarge;
-    } else if (FILE *file = fopen(path, "r")) {
+    } else if (FILE *file = fopen(path, "rb")) {
         fclose(file);
     } else {
         why = strerror(errno);
@@ -345,7 +345,7 @@ int script_Load(const char *path) {
     if (script.verbose) console_Printf("****Parsing script \n\n");
     char reason[128];
     if (path == nullptr || script_FileProblem(path, reason, sizeof reason)) return SCRIPT_FILE_NOT_FOUND;
-    FILE *file = fopen(path, "r");
+    FILE *file = fopen(path, "rb");
     if (!file) return SCRIPT_FILE_NOT_FOUND;
 
     script.lineCount = 0;

@@ -1,6 +1,8 @@
 // The debug console.
 #include "startup/console.h"
 
+#include "platform/platform.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -16,6 +18,7 @@ ConsoleState console;
 
 void console_Open() {
     std::lock_guard<std::mutex> guard(console.lock);
+    platform_OpenConsole();
     setvbuf(stdout, nullptr, _IONBF, 0);
     console.open = true;
     fputs("_.________ _Vortan_ Initialized\n", stdout);

@@ -2,6 +2,7 @@
 // the setup dialog, from which "process_" runs the engine.
 #include "startup/program.h"
 
+#include "platform/platform.h"
 #include "resources/dialog_template.h"
 #include "runtime/check.h"
 #include "runtime/engine.h"
@@ -10,21 +11,14 @@
 #include "runtime/options.h"
 #include "script/script.h"
 #include "startup/console.h"
-#include "startup/picture_box.h"
-#include "startup/setup_dialog.h"
+#include "startup/dialog_proc.h"
 #include "startup/trace.h"
-
-#include <FL/Fl.H>
-#include <FL/fl_ask.H>
-#include <FL/x.H>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-bool displayOpen = false;
-
 bool wantsDialog(const EngineOptions &options) {
     return !options.noDialog && options.captureDir[0] == '\0' && options.videoPath[0] == '\0' && !options.check &&
            !options.inspect;
@@ -46,28 +40,8 @@ bool scriptReadable(const char *path, bool check) {
 
 } // namespace
 
-bool startup_OpenDisplay() {
-    if (displayOpen) return true;
-    Display *display = XOpenDisplay(nullptr);
-    if (!display) {
-        const char *name = getenv("DISPLAY");
-        fprintf(stderr, "vortan: cannot open the display \"%s\" for the setup dialog (--no-dialog skips it)\n",
-                name ? name : "");
-        return false;
-    }
-    fl_open_display(display);
-    displayOpen = true;
-    return true;
-}
-
-void startup_Notice(const char *text, const char *caption) {
-    fprintf(stderr, "%s: %s\n", caption, text);
-    if (!displayOpen) return;
-    fl_message_title(caption);
-    fl_choice("%s", "OK", nullptr, nullptr, text);
-}
-
 int startup_Main(int argc, char **argv) {
+    platform_AttachParentConsole();
     const int parsed = options_Parse(argc, argv, &engine, stdout, stderr);
     if (parsed != OPTIONS_RUN) return parsed;
     if (engine.options.inspect) {
@@ -94,7 +68,7 @@ int startup_Main(int argc, char **argv) {
 
     if (!startup_OpenDisplay()) return -1;
     engine_SetNoticeHook(startup_Notice);
-    PictureBox_Register();
+    setup_RegisterControls();
     setup_SetEngineStart(engine_Run);
     return int(setup_DialogBox(DIALOG_SETUP, setup_DialogProc));
 }

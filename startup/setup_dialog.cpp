@@ -1,37 +1,30 @@
-// The setup dialog: template-driven FLTK dialog manager (controls, keyboard, modal loop) and the
-// dialog procedure that writes the user's choices into the engine state.
+// The setup dialog's manager on FLTK: controls built from the template, keyboard, modal loop, and
+// the display and notices of start-up.
 #include "startup/setup_dialog.h"
 
-#include "runtime/engine_state.h"
 #include "startup/picture_box.h"
+#include "startup/program.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
-#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
-struct Resolution {
-    const char *text;
-    int width;
-    int height;
-};
-constexpr std::array<Resolution, 3> RESOLUTIONS = {{{"640.480", 640, 480}, {"800.600", 800, 600}, {"1024.768", 1024, 768}}};
-
 constexpr int DIALOG_FONT_SIZE = 11;       // 8 points at 96 dots per inch
 constexpr int CHECKBOX_FONT_SIZE = 10;     // Helvetica runs wider than the dialog font: "NoVsync" fits
 constexpr int DROPLIST_HEIGHT = 21;        // the closed list; the template's height includes the open list
 constexpr int WINDOW_BORDER = 1;           // the one-pixel border around the client area
 constexpr Fl_Color FACE_COLOR = 0xD4D0C800; // the classic dialog face
 constexpr size_t MENU_TEXT_SIZE = 128;
-
-SetupEngineStart engineStart = nullptr;
 
 // The default push button: Enter presses it from any control that does not use Enter itself.
 class DefaultButton : public Fl_Button {
@@ -175,34 +168,6 @@ intptr_t dropListMessage(Fl_Choice *list, unsigned message, uintptr_t wParam, in
     }
 }
 
-intptr_t onCommand(SetupDialog *dialog, int id, unsigned code) {
-    switch (id) {
-    case IDOK:
-        setup_EndDialog(dialog, 0);
-        if (engineStart) engineStart();   // engine_Run ends the process itself
-        return 1;
-    case IDCANCEL: setup_EndDialog(dialog, 0); return 0;
-    case IDC_RESOLUTION: {
-        if (code != CBN_SELCHANGE) return 0;
-        intptr_t selection = setup_SendDlgItemMessage(dialog, IDC_RESOLUTION, CB_GETCURSEL, 0, 0);
-        if (selection >= 0 && selection < intptr_t(RESOLUTIONS.size())) {
-            engine.screenWidth = RESOLUTIONS[size_t(selection)].width;
-            engine.screenHeight = RESOLUTIONS[size_t(selection)].height;
-        }
-        return 0;
-    }
-    case IDC_FULLSCREEN:
-        if (code == BN_CLICKED)
-            engine.windowMode = setup_SendDlgItemMessage(dialog, IDC_FULLSCREEN, BM_GETCHECK, 0, 0) ? ENGINE_FULLSCREEN
-                                                                                                   : ENGINE_WINDOW;
-        return 0;
-    case IDC_NOVSYNC:
-        if (code == BN_CLICKED)
-            engine.swapInterval = setup_SendDlgItemMessage(dialog, IDC_NOVSYNC, BM_GETCHECK, 0, 0) ? 0 : 1;
-        return 0;
-    default: return 0;
-    }
-}
 } // namespace
 
 bool setup_CreateDialog(const DialogTemplate &dialogTemplate, DialogProc proc, SetupDialog &dialog) {
@@ -306,22 +271,29 @@ intptr_t setup_SendDlgItemMessage(SetupDialog *dialog, int id, unsigned message,
     }
 }
 
-intptr_t setup_DialogProc(SetupDialog *dialog, unsigned message, uintptr_t wParam, intptr_t) {
-    switch (message) {
-    case WM_INITDIALOG: setup_FillResolutions(dialog); return 1;
-    case WM_CLOSE: setup_EndDialog(dialog, 0); return 1;
-    case WM_COMMAND: return onCommand(dialog, int(wParam & 0xFFFF), unsigned((wParam >> 16) & 0xFFFF));
-    default: return 0;
+int setup_RegisterControls() { return PictureBox_Register(); }
+
+namespace {
+bool displayOpen = false;
+}
+
+bool startup_OpenDisplay() {
+    if (displayOpen) return true;
+    Display *display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char *name = getenv("DISPLAY");
+        fprintf(stderr, "vortan: cannot open the display \"%s\" for the setup dialog (--no-dialog skips it)\n",
+                name ? name : "");
+        return false;
     }
+    fl_open_display(display);
+    displayOpen = true;
+    return true;
 }
 
-void setup_FillResolutions(SetupDialog *dialog) {
-    if (!setup_GetDlgItem(dialog, IDC_RESOLUTION)) return;
-    setup_SendDlgItemMessage(dialog, IDC_RESOLUTION, CB_RESETCONTENT, 0, 0);
-    for (const Resolution &resolution : RESOLUTIONS)
-        setup_SendDlgItemMessage(dialog, IDC_RESOLUTION, CB_ADDSTRING, 0, reinterpret_cast<intptr_t>(resolution.text));
-    setup_SendDlgItemMessage(dialog, IDC_RESOLUTION, CB_GETCOUNT, 0, 0);
-    setup_SendDlgItemMessage(dialog, IDC_RESOLUTION, CB_SETCURSEL, 0, 0);
+void startup_Notice(const char *text, const char *caption) {
+    fprintf(stderr, "%s: %s\n", caption, text);
+    if (!displayOpen) return;
+    fl_message_title(caption);
+    fl_choice("%s", "OK", nullptr, nullptr, text);
 }
-
-void setup_SetEngineStart(SetupEngineStart start) { engineStart = start; }

@@ -1,34 +1,10 @@
-// The setup dialog: a small dialog manager that builds a window from a dialog template with FLTK
-// and feeds its events to a dialog procedure as messages, and the setup dialog's procedure,
-// which writes the chosen resolution, window mode and swap interval into the engine state.
+// The setup dialog on FLTK (Linux): a small dialog manager that builds a window from a dialog
+// template and feeds its events to the dialog procedure (startup/dialog_proc.h) as messages.
 #pragma once
-#include "resources/dialog_template.h"
-
-#include <cstdint>
+#include "startup/dialog_proc.h"
 
 class Fl_Double_Window;
 class Fl_Widget;
-
-// Dialog messages and notifications.
-constexpr unsigned WM_CLOSE = 0x0010;
-constexpr unsigned WM_INITDIALOG = 0x0110;
-constexpr unsigned WM_COMMAND = 0x0111;
-constexpr unsigned BN_CLICKED = 0;
-constexpr unsigned CBN_SELCHANGE = 1;
-constexpr unsigned BM_GETCHECK = 0x00F0;
-constexpr unsigned BM_SETCHECK = 0x00F1;
-constexpr unsigned CB_ADDSTRING = 0x0143;
-constexpr unsigned CB_GETCOUNT = 0x0146;
-constexpr unsigned CB_GETCURSEL = 0x0147;
-constexpr unsigned CB_GETLBTEXT = 0x0148;
-constexpr unsigned CB_RESETCONTENT = 0x014B;
-constexpr unsigned CB_SETCURSEL = 0x014E;
-constexpr intptr_t CB_ERR = -1;
-
-constexpr uintptr_t setup_MakeWParam(unsigned low, unsigned high) { return uintptr_t((low & 0xFFFF) | (high << 16)); }
-
-struct SetupDialog;
-using DialogProc = intptr_t (*)(SetupDialog *dialog, unsigned message, uintptr_t wParam, intptr_t lParam);
 
 enum class DialogControlKind { Picture, PushButton, DefaultButton, CheckBox, DropList };
 
@@ -50,30 +26,5 @@ struct SetupDialog {
     intptr_t result = 0;
 };
 
-// Builds the window and its controls (not shown) and sends WM_INITDIALOG. False when a control
-// cannot be created (an unknown or unregistered class): nothing is left behind.
-bool setup_CreateDialog(const DialogTemplate &dialogTemplate, DialogProc proc, SetupDialog &dialog);
-// Frees the window and its controls.
-void setup_DestroyDialog(SetupDialog &dialog);
-
-// The modal dialog: builds it, centres and shows it, and runs the event loop until the
-// procedure ends it. Returns the result given to setup_EndDialog, or -1 when it cannot be
-// created. The display must be open.
-intptr_t setup_DialogBox(int templateId, DialogProc proc);
-
-// Ends the dialog with result: the window is hidden and the display flushed at once, so a window
-// opened right after never overlaps it.
-void setup_EndDialog(SetupDialog *dialog, intptr_t result);
 
 Fl_Widget *setup_GetDlgItem(SetupDialog *dialog, int id);
-// The control messages used here: combo box contents and selection, check states.
-intptr_t setup_SendDlgItemMessage(SetupDialog *dialog, int id, unsigned message, uintptr_t wParam, intptr_t lParam);
-
-// The setup dialog's procedure and its resolution list.
-intptr_t setup_DialogProc(SetupDialog *dialog, unsigned message, uintptr_t wParam, intptr_t lParam);
-void setup_FillResolutions(SetupDialog *dialog);
-
-// What "process_" runs once the dialog is gone: engine_Run, which never returns. Tests put a
-// function of their own here.
-using SetupEngineStart = void (*)();
-void setup_SetEngineStart(SetupEngineStart start);

@@ -75,10 +75,10 @@ void echoError(const char *message) {
 void writeLog(const char *message) {
     FILE *file;
     if (trace.logStarted == 0) {
-        file = fopen(TRACE_PATH, "w");
+        file = fopen(TRACE_PATH, "wb");
         trace.logStarted = 1;
     } else {
-        file = fopen(TRACE_PATH, "a");
+        file = fopen(TRACE_PATH, "ab");
     }
     if (!file) {
         trace.logStarted = 0;

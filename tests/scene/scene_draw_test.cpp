@@ -32,7 +32,7 @@ Pixel project(double x, double z, double cameraX = 0.0) {
     return {(1.0 + (x - cameraX) / halfWidth) * W / 2, (1.0 + z / halfHeight) * H / 2};
 }
 TestPixel at(Pixel p) { return testgl_Read(int(p.x), int(p.y)); }
-bool near(Pixel p, int r, int g, int b, int tolerance = 3) { return testgl_Near(at(p), r, g, b, tolerance); }
+bool nearColour(Pixel p, int r, int g, int b, int tolerance = 3) { return testgl_Near(at(p), r, g, b, tolerance); }
 bool background(Pixel p) { return testgl_Near(at(p), 0, 0, 64, 2); } // the dark blue clear colour
 
 // A triangle in the y = 0 plane facing the cameras; its corners project to known pixels. The
@@ -143,7 +143,7 @@ TEST_F(SceneDraw, LoadWritesItsTraceLinesChildrenFirstAndSkipsDummies) {
     scenegen_AddObjectNode(cone, "cone", nullptr, {0, 0, 0}, {0, 0, 0});
     show(cone);
     engine_DrawFrame(0.0);
-    EXPECT_TRUE(near(project(0, 0), 214, 214, 214)) << int(at(project(0, 0)).r);
+    EXPECT_TRUE(nearColour(project(0, 0), 214, 214, 214)) << int(at(project(0, 0)).r);
 }
 
 // One light: a mesh without a material, a transparent one, one mesh on two nodes, and shininess.
@@ -166,9 +166,9 @@ TEST_F(SceneDraw, MaterialColoursShininessBlendingAndSharedMeshes) {
     EXPECT_EQ(scene.lists[0], 6);
     engine_DrawFrame(0.0);
     // Without a material: ambient 0.2 x the model's 0.2, plus diffuse 0.8 at full light.
-    EXPECT_TRUE(near(centroid(-3), 214, 214, 214) && near(centroid(0), 214, 214, 214)) << int(at(centroid(-3)).r);
+    EXPECT_TRUE(nearColour(centroid(-3), 214, 214, 214) && nearColour(centroid(0), 214, 214, 214)) << int(at(centroid(-3)).r);
     // Transparent: added onto the dark blue behind it (blend ONE, SRC_ALPHA), depth untouched.
-    EXPECT_TRUE(near(centroid(3), 128, 0, 64)) << int(at(centroid(3)).r) << " " << int(at(centroid(3)).b);
+    EXPECT_TRUE(nearColour(centroid(3), 128, 0, 64)) << int(at(centroid(3)).r) << " " << int(at(centroid(3)).b);
     float depth = 0;
     glReadPixels(int(centroid(3).x), int(centroid(3).y), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     EXPECT_FLOAT_EQ(depth, 1.0f);
@@ -246,7 +246,7 @@ TEST_F(SceneDraw, ScriptSelectsTheSceneAndItsCameras) {
     auto frame = [&](double x, bool lit) {
         script_Eval(1.0);
         engine_DrawFrame(0.1);
-        return lit ? near(centroid(x), 204, 102, 51) : background(centroid(x));
+        return lit ? nearColour(centroid(x), 204, 102, 51) : background(centroid(x));
     };
     EXPECT_TRUE(frame(0, false)); // resource directory
     EXPECT_TRUE(frame(0, false)); // load: nothing selected yet

@@ -1,0 +1,59 @@
+// The operating system beneath the engine: folders, file stamps, child programs, path
+// separators and the debug console. One implementation per system (POSIX, Win32).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Creates one folder; true when it exists afterwards (made now or already there). errno says why not.
+bool platform_MakeDir(const char *path);
+
+// True when path names an existing folder (a trailing separator is fine).
+bool platform_IsDir(const char *path);
+
+// Creates a fresh temporary folder named after prefix ("vortan-video") in the system's
+// temporary place; its path goes to dir. False (errno set, dir empty) when it cannot.
+bool platform_MakeTempDir(char *dir, size_t size, const char *prefix);
+
+// The temporary place named in messages ($TMPDIR, /tmp; %TEMP% on Windows).
+const char *platform_TempBase();
+
+// A file's modification time (seconds, nanoseconds) and size; false when it cannot be read.
+bool platform_FileStamp(const char *path, long long &seconds, long &nanoseconds, long long &size);
+
+// A child program started by platform_StartProgram: its process, and our end of the pipe its
+// standard input reads from (system handles, for the platform layer alone).
+struct PlatformProgram {
+    intptr_t process = 0;
+    intptr_t input = 0;
+    bool running = false;
+};
+
+// Starts argv[0] from the PATH, its output and errors on ours; withInput gives it a pipe as
+// standard input, fed by platform_WriteInput. False when it could not be started (errno then
+// says why: ENOENT when there is no such program).
+bool platform_StartProgram(const char *const argv[], bool withInput, PlatformProgram &program);
+
+// All of size bytes into the program's standard input; false when it no longer reads.
+bool platform_WriteInput(PlatformProgram &program, const void *data, size_t size);
+
+// Closes the program's input (it sees the end) and waits for it to end: its exit status, -2 when
+// it did not end normally.
+int platform_WaitProgram(PlatformProgram &program);
+
+// Runs argv[0] from the PATH and waits for it: its exit status, -1 when it could not be
+// started (errno then says why), -2 when it did not end normally.
+int platform_RunProgram(const char *const argv[]);
+
+// True for the characters that separate folders in a path: '/', and on Windows '\\' too.
+bool platform_IsSeparator(char c);
+
+// Length of the part of a path that names no folder to create ("C:" or "C:\\" on Windows, "/").
+size_t platform_RootLength(const char *path);
+
+// Makes standard output reach a console window the user sees (Windows opens one, a terminal
+// already is one). Called when "debug" opens the debug console.
+void platform_OpenConsole();
+
+// At start: a program without a console of its own (Windows) writes its messages to the console
+// it was started from, if any.
+void platform_AttachParentConsole();
