@@ -330,7 +330,7 @@ bool capture_StartVideo(const CaptureVideoSettings &settings) {
 }
 
 bool capture_WriteFrame(int width, int height) {
-    if (!capture.dir[0] && capture.pipe < 0) return true;
+    if (!capture.dir[0] && !capture.ffmpeg.running) return true;
     if (!capture.running) startEncoders(width, height);
     EncoderPool &pool = capture.pool;
     std::unique_lock<std::mutex> held(pool.lock);

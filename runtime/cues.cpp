@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 #include <vector>
 
 #include "runtime/engine_state.h"
@@ -23,7 +22,7 @@ constexpr size_t MAX_MUSIC_BYTES = size_t(1) << 30;
 // and modification time so a script naming many cues reads it once.
 struct FileCues {
     char path[ENGINE_PATH_SIZE] = "";
-    long long size = -1, seconds = 0, nanoseconds = 0;
+    EngineFileStamp stamp;
     bool readable = false;
     SoundCueList list;
 };
@@ -41,15 +40,11 @@ bool findName(const SoundCueList &list, const char *name, double *seconds) {
 
 // Fills fileCues for path unless it holds that file as it is now; false when it cannot be read.
 bool readFileCues(const char *path) {
-    struct stat info;
-    if (stat(path, &info) != 0) return false;
-    if (strcmp(fileCues.path, path) == 0 && fileCues.size == info.st_size && fileCues.seconds == info.st_mtim.tv_sec &&
-        fileCues.nanoseconds == info.st_mtim.tv_nsec)
-        return fileCues.readable;
+    const EngineFileStamp now = engine_FileStamp(path);
+    if (now.size < 0) return false;
+    if (strcmp(fileCues.path, path) == 0 && fileCues.stamp == now) return fileCues.readable;
     text_CopyBounded(fileCues.path, path);
-    fileCues.size = info.st_size;
-    fileCues.seconds = info.st_mtim.tv_sec;
-    fileCues.nanoseconds = info.st_mtim.tv_nsec;
+    fileCues.stamp = now;
     std::vector<uint8_t> bytes;
     fileCues.readable = engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes) &&
                         sound_ReadCues(bytes.data(), bytes.size(), fileCues.list);

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <sys/stat.h>
 
+#include "platform/platform.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "startup/trace.h"
@@ -98,11 +98,9 @@ AssetTable assets;
 
 EngineFileStamp engine_FileStamp(const char *path) {
     EngineFileStamp stamp;
-    struct stat info;
-    if (stat(path, &info) != 0) return stamp;
-    stamp.size = info.st_size;
-    stamp.seconds = info.st_mtim.tv_sec;
-    stamp.nanoseconds = info.st_mtim.tv_nsec;
+    long nanoseconds = 0;
+    if (!platform_FileStamp(path, stamp.seconds, nanoseconds, stamp.size)) stamp.size = -1;
+    stamp.nanoseconds = nanoseconds;
     return stamp;
 }
 
