@@ -33,6 +33,9 @@ cache_whole() {
   local f
   for f in "${expected[@]}"; do [ -s "$deps/$f" ] || return 1; done
   for p in "${sources[@]}"; do [ -f "$deps/.stamps/$p" ] || return 1; done
+  # The pkg-config files name this prefix: a cache moved here from elsewhere would send the build
+  # to libraries that are not there.
+  ! grep -h -E '^(prefix|exec_prefix|libdir|includedir)=/' "$deps"/lib/pkgconfig/*.pc | grep -v -F "=$deps" | grep -q .
 }
 
 # Unpacks a source package into $work/$1/tree: with Debian's patches when the archive has
@@ -58,6 +61,10 @@ cflags="-O2 -DNDEBUG"
 cmake_configure() {  # cmake_configure NAME cmake-options...
   local p=$1; shift
   local b="$work/$p/build"
+  # A build folder configured under another path (a cache moved or copied) cannot be reused.
+  if [ -f "$b/CMakeCache.txt" ] && ! grep -qx "CMAKE_CACHEFILE_DIR:INTERNAL=$b" "$b/CMakeCache.txt"; then
+    rm -rf "$b"
+  fi
   run cmake -S "$work/$p/tree" -B "$b" -G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_CXX_FLAGS_RELEASE="$cflags" \
     -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_PREFIX_PATH="$deps" -DBUILD_SHARED_LIBS=OFF \
@@ -130,7 +137,7 @@ build_libsdl2() {
 autotools_dep() {  # autotools_dep NAME configure-options...
   local p=$1 t="$work/$1/tree" b="$work/$1/build"; shift
   # A build folder that configure finished is kept, so an interrupted build goes on where it was.
-  if [ ! -f "$b/config.status" ] || [ ! -f "$b/Makefile" ]; then
+  if [ ! -f "$b/config.status" ] || [ ! -f "$b/Makefile" ] || ! grep -qF "$t/configure" "$b/config.status"; then
     rm -rf "$b"; mkdir -p "$b"
   fi
   [ -f "$b/Makefile" ] || (cd "$b" && run "$t/configure" --host=$triple --prefix="$deps" --disable-shared --enable-static \
