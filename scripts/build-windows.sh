@@ -74,6 +74,7 @@ exe="$win/vortan.exe"
 system_dlls=" kernel32.dll user32.dll gdi32.dll opengl32.dll glu32.dll msvcrt.dll winmm.dll ole32.dll
   oleaut32.dll imm32.dll version.dll setupapi.dll shell32.dll advapi32.dll comdlg32.dll comctl32.dll
   ws2_32.dll dinput8.dll uuid.dll hid.dll cfgmgr32.dll avrt.dll ksuser.dll dxguid.dll "
+system_dlls=" $(echo $system_dlls) "   # one space between names, for the match below
 imports=$($triple-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}')
 for dll in $imports; do
   case "$system_dlls" in *" $dll "*) ;; *) die "vortan.exe imports $dll, which Windows does not have" ;; esac

@@ -123,12 +123,14 @@ build_libogg() { cmake_dep libogg -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF; }
 build_libvorbis() { cmake_dep libvorbis -DOGG_ROOT="$deps"; }
 build_flac() { cmake_dep flac -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DBUILD_DOCS=OFF \
                  -DINSTALL_MANPAGES=OFF -DBUILD_CXXLIBS=OFF -DWITH_OGG=ON -DWITH_STACK_PROTECTOR=OFF; }
-build_libsndfile() { cmake_dep libsndfile -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
+# FLAC__NO_DLL: libsndfile's own FLAC search does not say that FLAC is the static library.
+build_libsndfile() { cmake_dep libsndfile -DCMAKE_C_FLAGS=-DFLAC__NO_DLL -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
                        -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF \
                        -DENABLE_PACKAGE_CONFIG=ON; }
 build_libsdl2() {
-  # The engine uses SDL for sound alone.
-  cmake_dep libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_VIDEO=OFF -DSDL_RENDER=OFF \
+  # The engine uses SDL for sound alone; the video part stays in, since the static library's
+  # function table names its Windows functions.
+  cmake_dep libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_RENDER=OFF \
     -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF -DSDL_POWER=OFF \
     -DSDL_LOCALE=OFF -DSDL_MISC=OFF -DSDL_FILE=ON -DSDL_LOADSO=ON -DSDL_CPUINFO=ON \
     -DSDL2_DISABLE_SDL2MAIN=ON
@@ -146,7 +148,9 @@ autotools_dep() {  # autotools_dep NAME configure-options...
   run make -C "$b" -j"$jobs" >>"$b.log" 2>&1 || { tail -30 "$b.log"; die "$p: build failed (log $b.log)"; }
   run make -C "$b" install >>"$b.log" 2>&1 || die "$p: install failed (log $b.log)"
 }
-build_opus() { autotools_dep opus --disable-doc --disable-extra-programs --disable-stack-protector; }
+# Without _FORTIFY_SOURCE, whose checked memcpy mingw-w64 has only in libssp.
+build_opus() { autotools_dep opus --disable-doc --disable-extra-programs --disable-stack-protector \
+                 CFLAGS="$cflags -D_FORTIFY_SOURCE=0"; }
 build_libopenmpt() {
   autotools_dep libopenmpt --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
     --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile --without-zlib \

@@ -36,12 +36,13 @@ void testfs_WriteFile(const std::string &path, const std::string &content) {
 }
 
 std::string testfs_Printed(const std::function<void(FILE *)> &write) {
-    char *text = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&text, &size);
+    FILE *out = tmpfile(); // not open_memstream: Windows has none
+    if (!out) return "";
     write(out);
+    std::string result;
+    rewind(out);
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, out)) > 0;) result.append(chunk, n);
     fclose(out);
-    std::string result(text, size);
-    free(text);
     return result;
 }

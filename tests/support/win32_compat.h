@@ -13,6 +13,8 @@ inline int setenv(const char *name, const char *value, int overwrite) {
     return _putenv_s(name, value);
 }
 
+inline int mkdir(const char *path, int) { return _mkdir(path); }
+
 #define _SC_PAGESIZE 30
 inline long sysconf(int) { return 4096; }
 
