@@ -7,7 +7,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,8 +35,9 @@ protected:
     }
     void TearDown() override {
         console_SetCapture(nullptr);
-        if (dir.rfind("/tmp/vortan-", 0) == 0 && std::system(("rm -rf '" + dir + "'").c_str()) != 0)
-            ADD_FAILURE() << "could not remove " << dir;
+        std::error_code failed;
+        std::filesystem::remove_all(dir, failed);
+        if (failed) ADD_FAILURE() << "could not remove " << dir << ": " << failed.message();
     }
     // A clean engine, for the next case of the same test.
     void fresh() {

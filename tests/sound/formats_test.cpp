@@ -71,6 +71,9 @@ TEST_F(SoundTest, EverySampledFormatDecodesAndSurvivesTruncation) {
     };
     for (const auto &f : formats) {
         SCOPED_TRACE(f.file);
+#ifdef VORTAN_SOUND_WITHOUT_MP3
+        if ((f.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) continue;
+#endif
         fresh();
         ASSERT_TRUE(writeSound(f.file, f.format, source));
         // 100 frames a second, 0.6 s: one whole pass and the start of the next.
