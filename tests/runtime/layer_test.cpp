@@ -123,7 +123,9 @@ TEST(LayerCommands, SetFieldsEchoAndRefuseBadLayers) {
     TestCwd cwd("layers");
     trace_Reset();
     engine_ResetState();
+    engine.layers[5].visible = 1; // a layer of the show before is hidden again
     engine_ResetLayers();
+    EXPECT_EQ(engine.layers[5].visible, 0);
     std::string echo;
     console_SetCapture(&echo);
     engine.debugMode = 1;
@@ -136,7 +138,8 @@ TEST(LayerCommands, SetFieldsEchoAndRefuseBadLayers) {
     // y and the first extra are read as whole numbers, x and the rest as reals.
     etest_Params({"0", "3", "1", "0.5", "100.7", "100.7", "640", "480\n"});
     SetLayerPos();
-    EXPECT_EQ(std::make_tuple(three.x, three.y, three.width, three.height), std::make_tuple(100.7f, 100.0f, 640.0f, 480.0f));
+    EXPECT_EQ(std::make_tuple(three.blend, three.x, three.y, three.width, three.height),
+              std::make_tuple(1.0f, 100.7f, 100.0f, 640.0f, 480.0f));
     etest_Params({"0", "3", "-0.25\n"});
     SetLayerFadeSpeed();
     EXPECT_FLOAT_EQ(three.fadeSpeed, -0.25f);

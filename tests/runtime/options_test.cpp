@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/options.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 struct Parsed {
@@ -16,17 +17,12 @@ struct Parsed {
 // Parses "vortan words..." into a fresh engine state, catching what it prints.
 Parsed parse(std::vector<const char *> words) {
     words.insert(words.begin(), "vortan");
-    char *text[2] = {nullptr, nullptr};
-    size_t size[2] = {0, 0};
-    FILE *out = open_memstream(&text[0], &size[0]), *err = open_memstream(&text[1], &size[1]);
     engine_ResetState();
-    Parsed p{options_Parse(int(words.size()), const_cast<char **>(words.data()), &engine, out, err), "", ""};
-    fclose(out);
-    fclose(err);
-    p.out.assign(text[0], size[0]);
-    p.err.assign(text[1], size[1]);
-    free(text[0]);
-    free(text[1]);
+    Parsed p{};
+    p.out = testfs_Printed([&](FILE *out) {
+        p.err = testfs_Printed(
+            [&](FILE *err) { p.result = options_Parse(int(words.size()), const_cast<char **>(words.data()), &engine, out, err); });
+    });
     return p;
 }
 } // namespace

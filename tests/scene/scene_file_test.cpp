@@ -1,13 +1,11 @@
 // The 3DS check and reading from memory, without a window: generated scenes read back whole,
-// damaged copies of one never get past the check into trouble, and every class of damage
-// lib3ds cannot survive is refused with its reason.
+// and every class of damage lib3ds cannot survive is refused with its reason.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -102,11 +100,9 @@ void exercise(Lib3dsFile *file) {
     }
 }
 
-// A generated scene reads back whole from memory (hierarchy, pivot, keys, texels); the show's and
-// a benchmark scene pass every check; and truncated or randomly damaged copies are either
-// refused or read, evaluated and smoothed without a fault (the sanitizer build makes any stray
-// access fatal).
-TEST(SceneFile, GeneratedScenesReadBackWholeAndDamagedCopiesNeverGetThroughBroken) {
+// A generated scene reads back whole from memory (hierarchy, pivot, keys, texels), and the show's
+// and a benchmark scene pass every check (damaged copies are the fuzz target's).
+TEST(SceneFile, GeneratedScenesReadBackWholeAndPassEveryCheck) {
     std::string dir = testfs_MakeTempDir("scenefile");
     Lib3dsFile *made = scenegen_NewFile(100);
     SgMaterial red;
@@ -155,27 +151,6 @@ TEST(SceneFile, GeneratedScenesReadBackWholeAndDamagedCopiesNeverGetThroughBroke
         lib3ds_file_free(read);
     }
 
-    int accepted = 0, refused = 0;
-    auto attempt = [&](const Bytes &bytes) {
-        Lib3dsFile *damaged = scene_Read3ds(bytes.data(), bytes.size(), nullptr, 0);
-        if (!damaged) return void(++refused);
-        ++accepted;
-        exercise(damaged);
-        lib3ds_file_free(damaged);
-    };
-    for (size_t length = 0; length < original.size(); length += original.size() / 400 + 1)
-        attempt(Bytes(original.begin(), original.begin() + long(length)));
-    std::mt19937 random(1234);
-    for (int round = 0; round < 3000; ++round) {
-        Bytes bytes = original;
-        for (int flips = 1 + int(random() % 4); flips > 0; --flips) {
-            size_t at = random() % bytes.size();
-            bytes[at] = (round & 1) ? uint8_t(random()) : uint8_t(bytes[at] ^ (1u << (random() % 8)));
-        }
-        attempt(bytes);
-    }
-    EXPECT_GT(accepted, 100); // damage to float data is harmless and passes
-    EXPECT_GT(refused, 100);
 }
 
 TEST(SceneFile, EveryKindOfDamageIsRefusedWithItsReason) {
@@ -199,7 +174,7 @@ TEST(SceneFile, EveryKindOfDamageIsRefusedWithItsReason) {
         {"sub-chunk smaller than its header", chunk(LIB3DS_M3DMAGIC, {chunk(LIB3DS_MDATA, {chunk(0x1234, {}, 5)})}), "smaller than its header"},
         {"sub-chunk past its parent", chunk(LIB3DS_M3DMAGIC, {chunk(LIB3DS_MDATA, {chunk(0x1234, {u32(0)}, 200)})}), "runs past its parent"},
         {"half a header", chunk(LIB3DS_M3DMAGIC, {chunk(LIB3DS_MDATA, {u16(0x1234)})}), "header runs past"},
-        {"point count beyond its chunk", file3ds({triMesh("t", {chunk(LIB3DS_POINT_ARRAY, {u16(500), floats({0})}), faces1})}), "point list count"},
+        {"point count one beyond its chunk", file3ds({triMesh("t", {chunk(LIB3DS_POINT_ARRAY, {u16(2), floats({0, 0, 0})}), faces1})}), "point list count"},
         {"face count beyond its chunk", file3ds({triMesh("t", {pts, chunk(LIB3DS_FACE_ARRAY, {u16(40), face(0, 1, 2)})})}), "face count"},
         {"face index past the points", file3ds({triMesh("t", {pts, chunk(LIB3DS_FACE_ARRAY, {u16(1), face(0, 1, 3)})})}), "uses point 3 of 3"},
         {"faces without points", file3ds({triMesh("t", {faces1})}), "uses point 0 of 0"},
@@ -212,7 +187,7 @@ TEST(SceneFile, EveryKindOfDamageIsRefusedWithItsReason) {
         {"name too long", file3ds({chunk(LIB3DS_NAMED_OBJECT, {str(std::string(64, 'a'))})}), "longer than 63"},
         {"absurd key count", posTrack(0x7FFFFFFF, {key(0, {1, 2, 3})}), "key count"},
         {"key past its track", posTrack(2, {key(0, {1, 2, 3}), key(5, {1})}), "runs past its track"},
-        {"key frame far out", posTrack(1, {key(1 << 30, {1, 2, 3})}), "key frame"},
+        {"key frame far out", posTrack(1, {key(1 << 30, {1, 2, 3})}), "key frame 1073741824 out of range at offset 158"},
         {"key track header cut", withNodes({objectNode(0, "tri", 0xFFFF, {chunk(LIB3DS_POS_TRACK_TAG, {Bytes(13, 0)})})}), "key track shorter"},
         {"morph name too long", withNodes({objectNode(0, "tri", 0xFFFF, {track(LIB3DS_MORPH_TRACK_TAG, 1, {key(0, {}), str("abcdefghijk")})})}), "longer than 10"},
         {"node name too long", withNodes({objectNode(0, std::string(64, 'a'), 0xFFFF)}), "longer than 63"},

@@ -1,33 +1,14 @@
 // Bounded string routines: results, bounds and the squeeze rules the script syntax rests on.
 #include "script/text.h"
+#include "tests/support/guarded_buffer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <tuple>
-#include <sys/mman.h>
-#include <unistd.h>
-
-namespace {
-
-// A buffer whose last byte sits right before an inaccessible page, so reading one byte past
-// it crashes the test instead of passing silently.
-struct GuardedBuffer {
-    explicit GuardedBuffer(size_t size) : page(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
-        base = static_cast<char *>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        mprotect(base + page, page, PROT_NONE);
-        data = base + page - size;
-    }
-    ~GuardedBuffer() { munmap(base, 2 * page); }
-    size_t page;
-    char *base;
-    char *data;
-};
 
 constexpr char CANARY = '#';
-
-} // namespace
 
 TEST(Text, CopyAndAppendStayInsideTheirBounds) {
     // Source, bound, returned length (the source's, not the copied count), result; the byte past

@@ -56,5 +56,10 @@ TEST_F(SoundDeviceTest, WithoutADeviceTheDummyDriverPlaysOnAndSaysSoOnce) {
     EXPECT_EQ(console.find(said, first + 1), std::string::npos);
     EXPECT_NE(console.find("\nSYNCHPOINT : \"start\"\n"), std::string::npos);
     EXPECT_EQ(sound_MixingRate(), 22050);
+    // A reset shuts SDL's audio down: the next start looks for the device afresh.
+    fresh();
+    console_SetCapture(&console);
+    soundtest_Init("tone.wav", "44100");
+    EXPECT_EQ(console.find("no audio device ("), 0u) << console;
 }
 } // namespace

@@ -1,10 +1,12 @@
 // The WAV marker reader over hand-made and damaged files.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "sound/sound_markers.h"
+#include "tests/support/guarded_buffer.h"
 #include "tests/sound/sound_test_util.h"
 
 namespace {
@@ -58,6 +60,12 @@ TEST(SoundMarkers, DamagedSizesAndCountsAreBoundedByTheBytes) {
     std::string many = le32(2 * SOUND_MAX_MARKERS);
     for (uint32_t i = 0; i < 2 * SOUND_MAX_MARKERS; ++i) many += cuePoint(i, i);
     EXPECT_EQ(read(riff(chunk("cue ", many))).count, SOUND_MAX_MARKERS);
+    // A list of three bytes at the very end: too short to be read as "adtl", so not a byte past it.
+    const std::string tail = riff("") + "LIST" + le32(3) + "adt";
+    GuardedBuffer guarded(tail.size());
+    memcpy(guarded.data, tail.data(), tail.size());
+    SoundMarkerList none;
+    EXPECT_TRUE(sound_ReadWavMarkers(reinterpret_cast<const unsigned char *>(guarded.data), tail.size(), none));
     // Not a WAV at all.
     bool isWav = true;
     for (const char *notWav : {"FORM....AIFF", "RIFF....WAVF", "RIFX....WAVE", ""}) {

@@ -17,53 +17,14 @@
 #undef Status
 #undef Bool
 
-#include <jpeglib.h>
-
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace {
 struct TestRgb {
     unsigned char r, g, b;
 };
 const TestRgb QUADRANTS[4] = {{250, 20, 20}, {20, 250, 20}, {20, 20, 250}, {250, 250, 20}};
-
-// A baseline JPEG made here with libjpeg: mid grey with one component, else the four flat
-// QUADRANTS (top left, top right, bottom left, bottom right).
-std::string encodeJpeg(int width, int height, int components) {
-    std::vector<unsigned char> pixels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const TestRgb &c = QUADRANTS[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)];
-            if (components == 1) pixels.push_back(128);
-            else pixels.insert(pixels.end(), {c.r, c.g, c.b});
-        }
-    }
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = unsigned(width);
-    cinfo.image_height = unsigned(height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = &pixels[size_t(cinfo.next_scanline) * size_t(width * components)];
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::string bytes(reinterpret_cast<char *>(buffer), size);
-    jpeg_destroy_compress(&cinfo);
-    free(buffer);
-    return bytes;
-}
 
 bool near(const unsigned char *p, const TestRgb &c, int tolerance) {
     return std::abs(p[0] - c.r) <= tolerance && std::abs(p[1] - c.g) <= tolerance && std::abs(p[2] - c.b) <= tolerance;
@@ -94,7 +55,9 @@ TEST(PictureBox, DecodesTheBannerAndRefusesBrokenPictures) {
     EXPECT_FALSE(PictureBox_DecodeJpeg(reinterpret_cast<const unsigned char *>(huge.data()), huge.size(), image));
     EXPECT_STREQ(image.error, "the picture is 8192x4096 pixels; at most 4096x4096 are shown");
 
-    const std::string grey = encodeJpeg(16, 8, 1); // grey pictures come out as RGB
+    TestCwd cwd("picture-decode");
+    ASSERT_EQ(std::system("convert -size 16x8 xc:'gray(128)' -type Grayscale -quality 100 grey.jpg"), 0);
+    const std::string grey = testfs_ReadFile("grey.jpg"); // grey pictures come out as RGB
     ASSERT_TRUE(PictureBox_DecodeJpeg(reinterpret_cast<const unsigned char *>(grey.data()), grey.size(), image));
     EXPECT_NEAR(image.rgb[3 * 20 + 1], 128, 2);
 }
@@ -104,7 +67,10 @@ TEST(PictureBox, PictureStretchedOverTheClientArea) {
     if (!display) GTEST_SKIP() << "no display";
     fl_open_display(display);
     TestCwd cwd("picture-draw");
-    testfs_WriteFile("quad.jpg", encodeJpeg(16, 16, 3));
+    // The four QUADRANTS of 8 x 8 pixels each, made with ImageMagick.
+    ASSERT_EQ(std::system("convert -size 8x8 xc:'rgb(250,20,20)' xc:'rgb(20,250,20)' +append \\( -size 8x8 "
+                          "xc:'rgb(20,20,250)' xc:'rgb(250,250,20)' +append \\) -append -sampling-factor 1x1 -quality 100 "
+                          "quad.jpg"), 0);
     PictureBox_Register();
 
     Fl_Group group(0, 0, 120, 80);

@@ -4,6 +4,7 @@
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +50,7 @@ struct Picture {
     int width = 0, height = 0;
     std::vector<uint8_t> rgb; // top row first
     const uint8_t *at(int x, int rowFromTop) const { return &rgb[(size_t(rowFromTop) * size_t(width) + size_t(x)) * 3]; }
+    std::vector<int> colour(int x, int rowFromTop) const { return std::vector<int>(at(x, rowFromTop), at(x, rowFromTop) + 3); }
 };
 
 // Reads a captured frame; false unless it is 8-bit RGB, as the capture promises.
@@ -84,3 +86,40 @@ inline int vrun_CountFrames(const std::string &dir) {
 }
 
 inline bool vrun_HaveDisplay() { return getenv("DISPLAY") != nullptr; }
+
+// Waits up to seconds for done() to hold.
+template <typename Done> bool vrun_WaitUntil(Done done, double seconds) {
+    for (int i = 0; i < int(seconds * 50); ++i, usleep(20000))
+        if (done()) return true;
+    return false;
+}
+
+// A test that path holds text, for vrun_WaitUntil.
+inline auto vrun_Holds(const std::string &path, const std::string &text) {
+    return [=] { return testfs_ReadFile(path).find(text) != std::string::npos; };
+}
+
+// vortan started in dir in the background, its output in tag.out and tag.err and "exit N" in
+// tag.status at its end; stopped when the test is over, should it still run.
+struct VortanChild {
+    std::string dir, tag, pid;
+    VortanChild(const std::string &folder, const std::string &arguments, const char *name) : dir(folder), tag(name) {
+        std::system(("cd " + vrun_Quoted(dir) + " && (" VORTAN_EXE " " + arguments + " >" + tag + ".out 2>" + tag +
+                     ".err & echo $! >" + tag + ".pid; wait $!; echo exit $? >" + tag + ".status) &").c_str());
+        if (vrun_WaitUntil(vrun_Holds(dir + "/" + tag + ".pid", "\n"), 30))
+            pid = testfs_ReadFile(dir + "/" + tag + ".pid").substr(0, testfs_ReadFile(dir + "/" + tag + ".pid").find('\n'));
+    }
+    ~VortanChild() {
+        if (!pid.empty()) std::system(("kill " + pid + " 2>/dev/null").c_str());
+    }
+    // The id of the first window xdotool finds with search ("" when none comes), looked for while
+    // the process lives: a short capture may end before its window is found.
+    std::string window(const std::string &search) const {
+        const std::string id = vrun_Quoted(dir + "/" + tag + ".window");
+        std::system(("for i in $(seq 300); do kill -0 " + pid + " 2>/dev/null || break; xdotool search " + search +
+                     " 2>/dev/null | head -1 >" + id + "; [ -s " + id + " ] && break; sleep 0.2; done").c_str());
+        const std::string found = testfs_ReadFile(dir + "/" + tag + ".window");
+        return found.substr(0, found.find('\n'));
+    }
+    bool ended(const char *status, double seconds) const { return vrun_WaitUntil(vrun_Holds(dir + "/" + tag + ".status", status), seconds); }
+};
