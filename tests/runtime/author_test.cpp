@@ -147,15 +147,13 @@ struct WindowShow {
     }
     // Waits for the trace log to hold text; the script time it landed on (-1: none given, -2: the
     // text did not come).
-    double landed(const std::string &text, int n = 1) const {
+    double landed(const std::string &text) const {
         double at = -2;
         vrun_WaitUntil([&] {
             const std::string log = testfs_ReadFile(dir + "/_vor_.log");
-            size_t pos = 0;
-            for (int i = 0; i < n && pos != std::string::npos; ++i) pos = log.find(text, i ? pos + 1 : 0);
-            if (pos == std::string::npos) return false;
-            at = numberAfter(log.substr(pos), text + " at ");
-            return true;
+            const size_t pos = log.find(text);
+            if (pos != std::string::npos) at = numberAfter(log.substr(pos), text + " at ");
+            return pos != std::string::npos;
         }, 60);
         return at;
     }

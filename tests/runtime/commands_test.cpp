@@ -5,22 +5,15 @@
 #include "runtime/capture.h"
 #include "runtime/engine_state.h"
 #include "script/text.h"
-#include "startup/console.h"
-#include "startup/trace.h"
 #include "tests/runtime/engine_test_util.h"
 #include "tests/support/vortan_run.h"
-#include "tests/support/temp_dir.h"
 
 TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {
-    TestCwd cwd("commands");
-    trace_Reset();
-    engine_ResetState();
-    std::string echo;
-    console_SetCapture(&echo);
+    EngineStage stage;
     etest_Params({"0", "1\n"});
     SetDebug();
     EXPECT_EQ(engine.debugMode, 1);
-    EXPECT_EQ(echo, "\n#call SetDebug\n\r");
+    EXPECT_EQ(stage.echo, "\n#call SetDebug\n\r");
 
     // The resource directory is not cut at 55 characters.
     const char *longDir = "a/longer/than/fifty/five/characters/resource/directory/name/";
@@ -29,7 +22,7 @@ TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {
     EXPECT_STREQ(engine.resourceDir, longDir);
 
     // The demo start is the timer's reading: on the capture clock, frame 3 at 4 fps.
-    capture_Begin(cwd.path.c_str(), 4.0);
+    capture_Begin(stage.cwd.path.c_str(), 4.0);
     for (int k = 0; k < 3; ++k) capture_NextFrame();
     SetDemoStart();
     EXPECT_DOUBLE_EQ(engine.demoStart, 0.75);
@@ -46,13 +39,13 @@ TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {
     // Colour indices outside 0..3 are refused; with debug off nothing is echoed at all.
     etest_Params({"0", "0\n"});
     SetDebug();
-    echo.clear();
+    stage.echo.clear();
     for (const char *index : {"4", "-1"}) {
         etest_Params({"0", index, "1", "1", "1"});
         SetColor();
     }
     EXPECT_FLOAT_EQ(engine.colors[3].red, 0.0f);
-    EXPECT_EQ(echo, "");
+    EXPECT_EQ(stage.echo, "");
     EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on SetColor : colour index 4 out of range (0..3)\n"
                                             "- _Vortan_ \terror on SetColor : colour index -1 out of range (0..3)\n");
 
@@ -82,13 +75,10 @@ TEST(EngineCommands, DebugDemoStartResourceDirAndColours) {
     EXPECT_FLOAT_EQ(engine.colors[2].red, 0.5f); // "2.9" is colour 2
     EXPECT_EQ(engine.debugMode, 0);
     EXPECT_EQ(engine.cinemascopeBar, engine.screenHeight); // bars as high as the window, no more
-    console_SetCapture(nullptr);
 }
 
 TEST(EngineCommands, PathsFitWholeOrAreRefused) {
-    TestCwd cwd("paths");
-    trace_Reset();
-    engine_ResetState();
+    const EngineStage stage;
     char path[8];
     EXPECT_TRUE(engine_JoinPath(path, sizeof path, "dir/", "abc")); // seven characters: fits exactly
     EXPECT_STREQ(path, "dir/abc");

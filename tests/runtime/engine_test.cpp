@@ -82,16 +82,6 @@ TEST(EngineRun, VirtualClockDurationResolutionAndBars) {
     EXPECT_NE(demo.err.find("vortan: 10 frames drawn in "), std::string::npos) << demo.err;
 }
 
-// Only the press of ESC ends the show: not its release, not another key.
-TEST(EngineRun, EscapePressEndsTheShowNormally) {
-    engine_ResetState();
-    engine_OnKey(256 /* GLFW_KEY_ESCAPE */, 0 /* release */);
-    engine_OnKey(65, 1);
-    EXPECT_EQ(engine.runStatus, 0);
-    engine_OnKey(256, 1);
-    EXPECT_EQ(engine.runStatus, -1);
-}
-
 TEST(EngineRun, CommandLineExitStatuses) {
     const std::string dir = vrun_MakeShow("engine-options", "@end 0\n");
     VortanRun run = vrun_Run(dir, "--bogus");

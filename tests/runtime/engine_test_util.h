@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "runtime/engine.h"
@@ -12,7 +13,10 @@
 #include "runtime/render.h"
 #include "script/script.h"
 #include "script/text.h"
+#include "startup/console.h"
+#include "startup/trace.h"
 #include "tests/support/gl_window.h"
+#include "tests/support/temp_dir.h"
 
 // Fresh engine state, the window size set, the window opened and the show's fixed GL state
 // in place, with the layer records reset as the run resets them. Null without a display.
@@ -26,6 +30,25 @@ inline GLFWwindow *etest_OpenShow(int width, int height) {
     engine_ResetLayers();
     return window;
 }
+
+// One test's engine: a fresh state in a folder of its own, where the trace log lands, with the
+// console echo captured; given a size, a window too (null without a display).
+struct EngineStage {
+    TestCwd cwd{"engine"};
+    std::string echo;
+    GLFWwindow *window = nullptr;
+    explicit EngineStage(int width = 0, int height = 0) {
+        trace_Reset();
+        engine_ResetState();
+        engine_ResetLayers();
+        if (width > 0) window = etest_OpenShow(width, height);
+        console_SetCapture(&echo);
+    }
+    ~EngineStage() {
+        console_SetCapture(nullptr);
+        if (window) testgl_Close(window);
+    }
+};
 
 // Parameter buffers 0.. as the evaluator leaves them for one line.
 // A cleared frame in the 2D stage as the frame loop sets it up (unit 0 modulating, texturing

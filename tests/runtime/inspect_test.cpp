@@ -40,27 +40,22 @@ TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {
     EXPECT_EQ(status, 1);
 }
 
-TEST(Inspect, TgaOfEachKindAndWhyABrokenOneIsRefused) {
+TEST(Inspect, TgaAndWhyABrokenOneIsRefused) {
     TestCwd cwd("inspect-tga");
     const uint8_t pixels[3 * 5 * 4] = {};
     tgawrite_Save("rgba.tga", pixels, 3, 5, 4, TgaWriteOptions{2, true, false, 0, ""}); // top first
-    tgawrite_Save("grey.tga", pixels, 8, 2, 1, TgaWriteOptions{11, false, false, 0, ""}); // grey, run-length
     std::string b16 = testfs_ReadFile("rgba.tga");
     b16[16] = 16;
     testfs_WriteFile("b16.tga", b16);
-    testfs_WriteFile("short.tga", testfs_ReadFile("rgba.tga").substr(0, 30));
     int status = -1;
-    EXPECT_EQ(inspect({"rgba.tga", "grey.tga"}, false, &status),
+    EXPECT_EQ(inspect({"rgba.tga"}, false, &status),
               "rgba.tga: TGA picture\n  type: 2\n  type name: true-colour\n  width: 3\n  height: 5\n  bits: 32\n"
-              "  origin: top left\n  alpha: yes\n  texture width: 4\n  texture height: 8\n"
-              "grey.tga: TGA picture\n  type: 11\n  type name: greyscale, run-length encoded\n  width: 8\n"
-              "  height: 2\n  bits: 8\n  origin: bottom left\n  alpha: no\n  texture width: 8\n  texture height: 2\n");
+              "  origin: top left\n  alpha: yes\n  texture width: 4\n  texture height: 8\n");
     EXPECT_EQ(status, 0);
-    std::string out = inspect({"b16.tga", "short.tga", "absent.tga"}, false, &status);
+    std::string out = inspect({"b16.tga", "absent.tga"}, false, &status);
     EXPECT_NE(out.find("  bits: 16\n  origin: top left\n  alpha: no\n  refused: unsupported bits per pixel (16;"),
               std::string::npos) << out;
-    EXPECT_NE(out.find("  refused: truncated pixel data\nabsent.tga: TGA picture\n  refused: cannot read the file\n"),
-              std::string::npos) << out;
+    EXPECT_NE(out.find("absent.tga: TGA picture\n  refused: cannot read the file\n"), std::string::npos) << out;
     EXPECT_EQ(status, 1);
 }
 

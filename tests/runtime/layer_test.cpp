@@ -8,10 +8,7 @@
 #include <GL/glext.h>
 
 #include "runtime/gl_ext.h"
-#include "startup/console.h"
-#include "startup/trace.h"
 #include "tests/runtime/engine_test_util.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 constexpr unsigned WHITE = 1, RED = 2, GREEN = 3, HOLES = 4;
@@ -29,8 +26,8 @@ bool grey(int x, int y, int level) { return testgl_Near(testgl_Read(x, y), level
 
 // Layer units are 640 x 480 at any window size.
 TEST(Layers, FullLayerCoversExactlyTheWindowAtAnySize) {
-    GLFWwindow *window = etest_OpenShow(800, 600);
-    if (!window) GTEST_SKIP() << "no display";
+    const EngineStage stage(800, 600);
+    if (!stage.window) GTEST_SKIP() << "no display";
     etest_SolidTexture(WHITE, 2, 2, 255, 255, 255, 255);
     glClearColor(0, 0, 0, 1);
     Layer layer{};
@@ -42,12 +39,11 @@ TEST(Layers, FullLayerCoversExactlyTheWindowAtAnySize) {
     layer.x = 160, layer.y = 120, layer.width = 320, layer.height = 240;
     drawAlone(layer, 0.0);
     EXPECT_TRUE(grey(399, 299, 255) && grey(400, 299, 0) && grey(399, 300, 0));
-    testgl_Close(window);
 }
 
 TEST(Layers, FadeAndDriftAdvanceOnlyWhileVisible) {
-    GLFWwindow *window = etest_OpenShow(640, 480);
-    if (!window) GTEST_SKIP() << "no display";
+    const EngineStage stage(640, 480);
+    if (!stage.window) GTEST_SKIP() << "no display";
     etest_SolidTexture(WHITE, 2, 2, 255, 255, 255, 255);
     Layer layer{};
     etest_FullLayer(layer, WHITE, 1.0f, 0.0f);
@@ -75,12 +71,11 @@ TEST(Layers, FadeAndDriftAdvanceOnlyWhileVisible) {
     const float x = layer.x;
     drawAlone(layer, 1.0);
     EXPECT_FLOAT_EQ(layer.x, x);
-    testgl_Close(window);
 }
 
 TEST(Layers, BlendModesAlphaTestAndDepthOrder) {
-    GLFWwindow *window = etest_OpenShow(640, 480);
-    if (!window) GTEST_SKIP() << "no display";
+    const EngineStage stage(640, 480);
+    if (!stage.window) GTEST_SKIP() << "no display";
     etest_SolidTexture(WHITE, 2, 2, 255, 255, 255, 255);
     etest_SolidTexture(RED, 2, 2, 255, 0, 0, 255);
     etest_SolidTexture(GREEN, 2, 2, 0, 255, 0, 255);
@@ -116,18 +111,13 @@ TEST(Layers, BlendModesAlphaTestAndDepthOrder) {
     engine.glowEnabled = 1;
     engine_DrawFrame(0.0);
     EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 255, 255, 0));
-    testgl_Close(window);
 }
 
 TEST(LayerCommands, SetFieldsEchoAndRefuseBadLayers) {
-    TestCwd cwd("layers");
-    trace_Reset();
-    engine_ResetState();
+    EngineStage stage;
     engine.layers[5].visible = 1; // a layer of the show before is hidden again
     engine_ResetLayers();
     EXPECT_EQ(engine.layers[5].visible, 0);
-    std::string echo;
-    console_SetCapture(&echo);
     engine.debugMode = 1;
     const Layer &three = engine.layers[3];
     // A long slot name is found whole.
@@ -146,21 +136,20 @@ TEST(LayerCommands, SetFieldsEchoAndRefuseBadLayers) {
     etest_Params({"0", "3", "1.5", "-2", "7.9", "0.125"});
     SetLayerParamEx();
     EXPECT_EQ(std::make_tuple(three.speedX, three.speedY, three.extraA, three.extraB), std::make_tuple(1.5f, -2.0f, 7.0f, 0.125f));
-    EXPECT_EQ(echo, "\n#call SetLayerParam 4\n\r\n#call SetLayerPos \n\r"
+    EXPECT_EQ(stage.echo, "\n#call SetLayerParam 4\n\r\n#call SetLayerPos \n\r"
                     "\n#call SetLayerFadeSpeed -0.250000\n\r\n#call SetLayerParamEx 0\n\r");
 
     // 20..24 are the render-target records, reachable on purpose; 25 and -1 are refused.
     etest_Params({"0", "22", "0.75"});
     SetLayerFadeSpeed();
     EXPECT_FLOAT_EQ(engine.layers[22].fadeSpeed, 0.75f);
-    echo.clear();
+    stage.echo.clear();
     etest_Params({"0", "25", "0.75"});
     SetLayerFadeSpeed();
     etest_Params({"0", "-1", "1", "0.5", "1", "1", "1", "1"});
     SetLayerPos();
-    EXPECT_EQ(echo, "");
+    EXPECT_EQ(stage.echo, "");
     EXPECT_EQ(testfs_ReadFile("_vor_.log"),
               "- _Vortan_ \terror on SetLayerFadeSpeed : layer 25 out of range (0..24)\n"
               "- _Vortan_ \terror on SetLayerPos : layer -1 out of range (0..24)\n");
-    console_SetCapture(nullptr);
 }

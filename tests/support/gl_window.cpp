@@ -11,27 +11,16 @@
 #include "runtime/window_hints.h"
 
 GLFWwindow *testgl_Open(int width, int height) {
-    if (!glfwInit()) {
-        usleep(200000); // the display may have refused this one connection
-        if (!glfwInit()) {
-            if (getenv("VORTAN_REQUIRE_DISPLAY")) ADD_FAILURE() << "GLFW cannot start: no display";
-            return nullptr;
-        }
-    }
-    // The engine's framebuffer, in a window of fixed size.
-    engine_WindowHints();
-    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-    // Xvfb now and then refuses a connection made in quick succession: try a few times.
+    // Xvfb now and then refuses a connection made in quick succession: try a few times, with the
+    // engine's framebuffer in a window of fixed size.
     GLFWwindow *window = nullptr;
     for (int attempt = 0; attempt < 5 && !window; attempt++) {
+        if (attempt > 0) usleep(200000);
+        if (!glfwInit()) continue;
+        engine_WindowHints();
+        glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
         window = glfwCreateWindow(width, height, "vortan test", nullptr, nullptr);
-        if (!window) {
-            glfwTerminate();
-            usleep(200000);
-            if (!glfwInit()) return nullptr;
-            engine_WindowHints();
-            glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-        }
+        if (!window) glfwTerminate();
     }
     if (!window) {
         // Under the suite's own Xvfb a missing window is a failure, not a reason to skip.

@@ -19,8 +19,7 @@ TestCwd::TestCwd(const char *tag) : path(testfs_MakeTempDir(tag)) {
 }
 
 TestCwd::~TestCwd() {
-    if (!previous.empty() && chdir(previous.c_str()) != 0) {
-    }
+    if (!previous.empty()) (void)!chdir(previous.c_str());
 }
 
 std::string testfs_ReadFile(const std::string &path) {
