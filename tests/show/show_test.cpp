@@ -88,6 +88,10 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     EXPECT_GT(first, 30 * FPS);
     EXPECT_EQ(testfs_ReadFile(vrun_Frame(startDir + "/cap", 0)), testfs_ReadFile(vrun_Frame(cap, int(first))));
     EXPECT_EQ(testfs_ReadFile(vrun_Frame(startDir + "/cap", 1)), testfs_ReadFile(vrun_Frame(cap, int(first) + 1)));
+    // The music played in the unseen frames is held and placed: from there on it is the whole run's.
+    const std::string whole = testfs_ReadFile(cap + "/soundtrack.wav"), tail = testfs_ReadFile(startDir + "/cap/soundtrack.wav");
+    const size_t from = 44 + size_t(first) * 44100 / FPS * 4; // 16-bit stereo after the header
+    EXPECT_TRUE(tail.size() > 44 && tail.compare(44, std::string::npos, whole, from, tail.size() - 44) == 0);
     EXPECT_EQ(std::system(("rm -rf '" + startDir + "'").c_str()), 0);
 
     // The last frame has faded to black.
