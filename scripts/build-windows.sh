@@ -59,7 +59,7 @@ mkdir -p "$win"
 if ! nice -n 19 cmake -S "$here" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
       -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-s" -DVORTAN_HOST_BUILD="$host" -DVORTAN_BENCH=OFF \
-      -DVORTAN_TESTS=$tests -DCMAKE_CROSSCOMPILING_EMULATOR=wine ${VORTAN_WIN_CMAKE_ARGS:-} >"$win/configure.log" 2>&1; then
+      -DVORTAN_TESTS=$tests -DCMAKE_CROSSCOMPILING_EMULATOR="$here/tests/windows/wine_run.sh" ${VORTAN_WIN_CMAKE_ARGS:-} >"$win/configure.log" 2>&1; then
   tail -30 "$win/configure.log"
   die "configuring the Windows build failed (log $win/configure.log)"
 fi
