@@ -1,6 +1,7 @@
 // The music handlers heard through the capture soundtrack: samples, loop, sync points, the
 // console and trace lines of every outcome, and the layer's own limits.
 #include <algorithm>
+#include <filesystem>
 
 #include "runtime/engine_state.h"
 #include "script/text.h"
@@ -38,7 +39,8 @@ TEST_F(SoundTest, PlaysSampleIdenticalLoopsAndCallsBackInFileOrderAtTheirFrames)
 // comes between.
 TEST_F(SoundTest, HandlerLinesOfEveryOutcome) {
     const std::string longDir = "a_resource_directory_whose_name_is_long_on_purpose/";
-    ASSERT_EQ(0, system(("mkdir -p " + longDir + " datas").c_str()));
+    std::filesystem::create_directories(longDir);
+    std::filesystem::create_directories("datas");
     for (const std::string &path : {longDir + "music_with_a_long_name.wav", std::string("datas/track.wav"), std::string("track.wav")})
         soundtest_WriteWav(path, soundtest_Signal(64), RATE);
     musicgen_WriteFile("sentence.wav", "this is not music at all, only a sentence in a file");

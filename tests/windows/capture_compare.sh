@@ -8,14 +8,14 @@ seconds=3 fps=10
 fail() { echo "capture_compare: $*" >&2; exit 1; }
 rm -rf "$work"; mkdir -p "$work/linux" "$work/win"
 [ -x "$linux" ] || fail "no Linux build at $linux"
-# Wine's drive Z: is the root folder: written out here rather than asked of winepath, which once
-# gave a path without a drive letter in a CI run.
+# Wine's drive Z: is the root folder.
 winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 
 # The same script for both, its resource folder the absolute datas/ (Windows: Z:\...\datas\).
 win_datas=$(winpath "$datas/")
 sed "s#^@setresourcedir 0|.*#@setresourcedir 0|$datas/#" "$datas/opal.qlo" >"$work/linux.qlo"
-awk -v dir="$win_datas" '/^@setresourcedir 0\|/ { print "@setresourcedir 0|" dir; next } { print }' \
+# (through the environment: awk -v would read "\t" in "Z:\tmp\..." as a tab)
+WIN_DATAS=$win_datas awk '/^@setresourcedir 0\|/ { print "@setresourcedir 0|" ENVIRON["WIN_DATAS"]; next } { print }' \
   "$datas/opal.qlo" >"$work/win.qlo"
 grep -q '^@setresourcedir 0|Z:\\' "$work/win.qlo" || fail "the Windows script has no drive letter path"
 
