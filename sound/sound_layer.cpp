@@ -155,7 +155,12 @@ bool endOfPass(SoundStream &stream) {
         stream.exhausted = true;
         return false;
     }
+    // The interpolation runs on across the loop: the pass's last frame leads to its first.
+    const bool primed = stream.primed;
+    const int64_t phase = stream.phase;
     startPass(stream, 0);
+    stream.primed = primed;
+    stream.phase = phase;
     return refill(stream) > 0 || (stream.exhausted = true, false);
 }
 
