@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
 #include "runtime/capture.h"
 #include "runtime/check.h"
 #include "runtime/cues.h"
@@ -35,10 +34,6 @@ namespace {
 constexpr double WATCH_INTERVAL = 0.5; // show seconds between two looks at the script file
 
 // What the script file looked like at the last look; size -1: it was not there.
-struct WatchState {
-    long long seconds = 0, nanoseconds = 0, size = -1;
-};
-
 struct RunState {
     GLFWwindow *window = nullptr;
     EngineNoticeHook noticeHook = nullptr;
@@ -50,8 +45,8 @@ struct RunState {
     double firstShown = 0.0;  // the clock reading of the first frame shown (--start moves it)
     double previous = 0.0;    // the clock reading of the last frame drawn
     EngineClock clock = nullptr;
-    WatchState watch;         // the script file at the last look
-    WatchState loaded;        // the script file as last loaded or refused
+    EngineFileStamp watch;    // the script file at the last look
+    EngineFileStamp loaded;   // the script file as last loaded or refused
 };
 RunState run;
 
@@ -250,28 +245,14 @@ ForwardEnd replayTo(double scriptTime, EngineClock clock) {
     return fastForward(scriptTime, clock);
 }
 
-// The script file's modification time and size now (size -1: it is not there).
-WatchState lookAt(const char *path) {
-    WatchState now;
-    long nanoseconds = 0;
-    if (platform_FileStamp(path, now.seconds, nanoseconds, now.size)) {
-        now.nanoseconds = nanoseconds;
-    }
-    return now;
-}
-
-bool sameFile(const WatchState &a, const WatchState &b) {
-    return a.seconds == b.seconds && a.nanoseconds == b.nanoseconds && a.size == b.size;
-}
-
 // Looks at the script file: true when it differs from the one last loaded or refused and has kept
 // its size and modification time since the previous look, so a file still being written (an
 // editor that truncates, then writes) is left until it stands still.
 bool scriptFileSettled(const char *path) {
-    const WatchState now = lookAt(path);
-    const bool still = sameFile(now, run.watch);
+    const EngineFileStamp now = engine_FileStamp(path);
+    const bool still = now == run.watch;
     run.watch = now;
-    if (!still || sameFile(now, run.loaded)) return false;
+    if (!still || now == run.loaded) return false;
     run.loaded = now;
     return true;
 }
@@ -550,7 +531,7 @@ int engine_RunShow() {
     engine.runStatus = 0;
 
     loadScript(options.scriptPath);
-    run.loaded = run.watch = lookAt(options.scriptPath); // the file as loaded: later changes reload it
+    run.loaded = run.watch = engine_FileStamp(options.scriptPath); // the file as loaded: later changes reload it
     // Sync-point names of --start and --loop, against the music the script opens.
     double loopA = 0.0, loopB = -1.0;
     if (options.startName[0] && !cue_ResolveOption(options.startName, "--start", &engine.options.start, stderr)) return 2;
