@@ -1,8 +1,9 @@
 // Frame-exact capture: the virtual clock, the read-back queue with its encoder threads, the PNG
-// writer (libpng) and the video made by an ffmpeg child process fed through a pipe.
+// writer and the video made by an ffmpeg child process fed through a pipe.
 #include "runtime/capture.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h> // GL_BGRA
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -13,14 +14,13 @@
 #include <dirent.h>
 #include <initializer_list>
 #include <mutex>
-#include <png.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-#include <zlib.h>
 
 #include "platform/platform.h"
+#include "runtime/capture_png.h"
 #include "runtime/engine_state.h"
 #include "script/text.h"
 
@@ -30,7 +30,7 @@ constexpr int MAX_QUEUED = MAX_ENCODERS + 2; // frames read back and not yet wri
 
 // One frame on its way from the read-back to the disk and the video.
 struct QueuedFrame {
-    std::vector<unsigned char> pixels; // as read back: bottom row first; capacity kept
+    std::vector<unsigned char> pixels; // as read back: B, G, R, A, bottom row first; capacity kept
     std::vector<unsigned char> png;    // the encoded file
     bool encoded = false;
 };
@@ -90,42 +90,6 @@ bool makeFolders(const char *dir) {
     return platform_MakeDir(path);
 }
 
-void appendBytes(png_structp png, png_bytep data, png_size_t length) {
-    auto *bytes = static_cast<std::vector<unsigned char> *>(png_get_io_ptr(png));
-    bytes->insert(bytes->end(), data, data + length);
-}
-void flushNothing(png_structp) {}
-
-// Encodes an RGB picture into out (cleared first; its capacity is reused). Rows top first, or
-// bottom first as GL reads them back. Level 1, the "sub" filter on every row and run-length
-// matching: on the bundled show's frames this took half the time of level 1 with libpng's
-// adaptive filter choice, for files 3 % larger; "up", "paeth", Huffman-only and levels 2-3 were
-// slower or larger, storing uncompressed 4 times larger.
-bool encodePng(std::vector<unsigned char> &out, const unsigned char *rgb, int width, int height, bool bottomUp) {
-    out.clear();
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, info ? &info : nullptr);
-        return false;
-    }
-    png_set_write_fn(png, &out, appendBytes, flushNothing);
-    png_set_compression_level(png, 1);
-    png_set_compression_strategy(png, Z_RLE);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    const size_t rowBytes = size_t(width) * 3;
-    for (int row = 0; row < height; ++row) {
-        const int from = bottomUp ? height - 1 - row : row;
-        png_write_row(png, const_cast<png_bytep>(rgb + size_t(from) * rowBytes));
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 bool writeFile(const char *path, const std::vector<unsigned char> &bytes) {
     FILE *file = fopen(path, "wb");
     if (!file) return false;
@@ -136,7 +100,6 @@ bool writeFile(const char *path, const std::vector<unsigned char> &bytes) {
 // Frame k's turn to be written: its PNG, then its picture into the video. Runs on one encoder
 // thread at a time, in frame order.
 void writeFrame(long k, QueuedFrame &frame, bool *fileFailed, bool *videoFailed) {
-    EncoderPool &pool = capture.pool;
     if (capture.dir[0]) {
         char path[ENGINE_PATH_SIZE + 32];
         snprintf(path, sizeof path, "%s/frame-%05ld.png", capture.dir, k);
@@ -146,7 +109,7 @@ void writeFrame(long k, QueuedFrame &frame, bool *fileFailed, bool *videoFailed)
         }
     }
     if (capture.ffmpeg.running && !*fileFailed) {
-        if (!platform_WriteInput(capture.ffmpeg, frame.pixels.data(), size_t(pool.width) * size_t(pool.height) * 3)) {
+        if (!platform_WriteInput(capture.ffmpeg, frame.pixels.data(), frame.pixels.size())) {
             fprintf(stderr, "\nvortan: ffmpeg stopped taking frames at frame %ld\n", k);
             *videoFailed = true;
         }
@@ -163,7 +126,7 @@ void encoderThread() {
         QueuedFrame &frame = pool.frames[size_t(k % pool.slots)];
         const bool skip = pool.writeFailed || pool.videoFailed;
         held.unlock();
-        frame.encoded = !skip && capture.dir[0] && encodePng(frame.png, frame.pixels.data(), pool.width, pool.height, true);
+        frame.encoded = !skip && capture.dir[0] && capture_EncodePng(frame.png, {frame.pixels.data(), pool.width, pool.height, true, true});
         held.lock();
         pool.changed.wait(held, [&] { return pool.nextToWrite == k; });
         const bool skipWrite = pool.writeFailed || pool.videoFailed;
@@ -299,7 +262,7 @@ void capture_SetFirstFrame(long firstFrame) { capture.firstFrame = firstFrame > 
 
 bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int height) {
     std::vector<unsigned char> bytes;
-    return encodePng(bytes, rgb, width, height, false) && writeFile(path, bytes);
+    return capture_EncodePng(bytes, {rgb, width, height, false, false}) && writeFile(path, bytes);
 }
 
 bool capture_StartVideo(const CaptureVideoSettings &settings) {
@@ -315,7 +278,7 @@ bool capture_StartVideo(const CaptureVideoSettings &settings) {
     const bool odd = (settings.width % 2) != 0 || (settings.height % 2) != 0;
     const char *filters = odd ? "vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2" : "vflip";
     const char *argv[] = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                          "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", rate,
+                          "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size, "-framerate", rate,
                           "-i", "pipe:0", "-vf", filters, "-c:v", "libx264", "-preset", settings.preset,
                           "-crf", quality, "-pix_fmt", "yuv420p", stream, nullptr};
     if (!platform_StartProgram(argv, true, capture.ffmpeg)) {
@@ -339,10 +302,12 @@ bool capture_WriteFrame(int width, int height) {
     QueuedFrame &frame = pool.frames[size_t(pool.queued % pool.slots)];
     held.unlock();
     // The slot is ours until it is queued; the window keeps its size during a capture.
-    frame.pixels.resize(size_t(pool.width) * size_t(pool.height) * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    // B, G, R, A is the frame buffer's own order with Mesa and most drivers: read back as it is,
+    // five times faster than as R, G, B, it is reordered on the encoder threads.
+    frame.pixels.resize(size_t(pool.width) * size_t(pool.height) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, pool.width, pool.height, GL_RGB, GL_UNSIGNED_BYTE, frame.pixels.data());
+    glReadPixels(0, 0, pool.width, pool.height, GL_BGRA, GL_UNSIGNED_BYTE, frame.pixels.data());
     held.lock();
     ++pool.queued;
     pool.changed.notify_all();
