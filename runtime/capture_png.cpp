@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <zlib.h> // crc32 and adler32 only
+#include <zlib.h> // crc32 only
 
 namespace {
 constexpr int LITLEN = 286;       // deflate's literal/length alphabet
 constexpr int CODELENS = 19;      // the alphabet that codes the code lengths
-constexpr int MIN_RUN = 6;        // shorter runs cost less as literals
+constexpr int MAX_LITERAL_BITS = 12; // four codes in one write
 constexpr size_t BAND_BYTES = 65535; // filtered bytes per band: one stored block holds a band
 
 struct Code {
@@ -30,8 +30,9 @@ struct Writer {
     uint64_t pending = 0; // fewer than 8 bits between puts
     int count = 0;
 
-    void put(uint32_t bits, int length) { // length <= 32
-        pending |= uint64_t(bits) << count;
+    void put(uint32_t bits, int length) { put64(bits, length); }
+    void put64(uint64_t bits, int length) { // length <= 56
+        pending |= bits << count;
         count += length;
         memcpy(at, &pending, 8);
         const int bytes = count >> 3;
@@ -166,51 +167,85 @@ int codeLengthItems(const uint8_t *lengths, int total, LengthItem *items) {
     return n;
 }
 
-// Where the run of bytes equal to data[i] ends (data holds 8 readable bytes past size).
-size_t runEnd(const unsigned char *data, size_t i, size_t size) {
-    const uint64_t pattern = data[i] * 0x0101010101010101ull;
-    for (size_t j = i + 1; j < size; j += 8) {
+// Walks a band's filtered bytes eight at a time: eight bytes that all repeat the byte before
+// them start a run (a match at distance 1, as long as the repeats go on); any other eight are
+// literals. Runs shorter than 15 bytes may go unseen: they cost little as literals. The counting
+// pass and the writing pass see the same steps. data holds 8 readable bytes past size.
+template <class Step> void walkBand(const unsigned char *data, size_t size, Step &step) {
+    size_t i = 0;
+    while (i + 8 <= size) {
         uint64_t word;
-        memcpy(&word, data + j, 8);
-        if (const uint64_t differs = word ^ pattern) return std::min(size, j + size_t(__builtin_ctzll(differs) >> 3));
-    }
-    return size;
-}
-
-// One band: its filtered bytes as tokens (a literal byte, or 256 + the length of a run that
-// repeats the byte before it), their counts and the extra bits the runs' lengths take. Tokens
-// holds 8 entries of room past size.
-size_t tokenize(const unsigned char *data, size_t size, uint16_t *tokens, uint32_t *counts, uint64_t *extraBits) {
-    static_assert(MIN_RUN <= 8, "short repeats are written as one block of literals");
-    size_t n = 0;
-    for (size_t i = 0; i < size;) {
-        const unsigned char byte = data[i];
-        const size_t end = runEnd(data, i, size);
-        size_t repeats = end - i - 1;
-        i = end;
-        if (repeats < MIN_RUN) { // the byte and its few repeats as literals, without a branch each
-            for (int k = 0; k < 8; ++k) tokens[n + size_t(k)] = byte;
-            n += repeats + 1;
-            counts[byte] += uint32_t(repeats + 1);
+        memcpy(&word, data + i, 8);
+        const uint64_t pattern = i ? data[i - 1] * 0x0101010101010101ull : ~word;
+        if (word != pattern) {
+            step.literals8(data + i);
+            i += 8;
             continue;
         }
-        ++counts[byte];
-        tokens[n++] = byte;
-        while (repeats >= MIN_RUN) {
-            size_t take = std::min<size_t>(repeats, 258);
-            if (repeats - take > 0 && repeats - take < 3) take = repeats - 3; // leave a match's worth
-            ++counts[lengthCode.symbol[take]];
-            *extraBits += lengthCode.extraBits[take];
-            tokens[n++] = uint16_t(256 + take);
-            repeats -= take;
+        size_t end = i + 8;
+        for (;; end += 8) {
+            memcpy(&word, data + end, 8);
+            if (const uint64_t differs = word ^ pattern) {
+                end = std::min(size, end + size_t(__builtin_ctzll(differs) >> 3));
+                break;
+            }
+            if (end + 8 >= size) {
+                end = size;
+                break;
+            }
         }
-        for (; repeats > 0; --repeats) {
-            ++counts[byte];
-            tokens[n++] = byte;
+        for (size_t left = end - i; left > 0;) {
+            if (left < 3) { // too short for a match
+                for (; left > 0; --left) step.literal(data[i - 1]);
+                break;
+            }
+            size_t take = std::min<size_t>(left, 258);
+            if (left - take > 0 && left - take < 3) take = left - 3; // leave a match's worth
+            step.run(take);
+            left -= take;
         }
+        i = end;
     }
-    return n;
+    for (; i < size; ++i) step.literal(data[i]);
 }
+
+// The counting pass: four tables so that repeated bytes do not wait on one counter.
+struct CountStep {
+    uint32_t byByte[4][256] = {};
+    uint32_t counts[LITLEN] = {};
+    uint64_t runBits = 0; // the runs' extra bits and distance codes
+    void literals8(const unsigned char *p) {
+        for (int k = 0; k < 8; ++k) ++byByte[k & 3][p[k]];
+    }
+    void literal(unsigned char byte) { ++counts[byte]; }
+    void run(size_t length) {
+        ++counts[lengthCode.symbol[length]];
+        runBits += 1u + lengthCode.extraBits[length];
+    }
+    void total() {
+        for (int b = 0; b < 256; ++b) counts[b] += byByte[0][b] + byByte[1][b] + byByte[2][b] + byByte[3][b];
+    }
+};
+
+// The writing pass: four literals at a time (codes are at most 12 bits: 48 bits in one put).
+struct WriteStep {
+    Writer out;
+    const uint16_t *bits;
+    const uint8_t *length;
+    const uint32_t *runEntry; // a run's length code, its extra bits and the distance code; length above bit 24
+    void literals4(const unsigned char *p) {
+        const uint64_t low = bits[p[0]] | uint64_t(bits[p[1]]) << length[p[0]];
+        const uint64_t high = bits[p[2]] | uint64_t(bits[p[3]]) << length[p[2]];
+        const int lowLength = length[p[0]] + length[p[1]];
+        out.put64(low | high << lowLength, lowLength + length[p[2]] + length[p[3]]);
+    }
+    void literals8(const unsigned char *p) {
+        literals4(p);
+        literals4(p + 4);
+    }
+    void literal(unsigned char byte) { out.put(bits[byte], length[byte]); }
+    void run(size_t n) { out.put(runEntry[n] & 0xffffff, int(runEntry[n] >> 24)); }
+};
 
 void putStored(Writer &out, const unsigned char *data, size_t size, bool last) {
     for (size_t done = 0; done < size;) {
@@ -227,13 +262,15 @@ void putStored(Writer &out, const unsigned char *data, size_t size, bool last) {
 }
 
 // One band as a deflate block with its own Huffman code, or stored when that is smaller.
-void putBand(Writer &out, const unsigned char *data, size_t size, uint16_t *tokens, bool last) {
-    uint32_t counts[LITLEN] = {};
-    uint64_t cost = 0; // in bits: the runs' extra bits and distance codes, then the rest
-    const size_t n = tokenize(data, size, tokens, counts, &cost);
+void putBand(Writer &out, const unsigned char *data, size_t size, bool last) {
+    CountStep counting;
+    walkBand(data, size, counting);
+    counting.total();
+    uint32_t *counts = counting.counts;
     counts[256] = 1; // the block's end
+    uint64_t cost = counting.runBits; // in bits
     Code lit;
-    huffmanLengths(counts, LITLEN, 15, lit.length);
+    huffmanLengths(counts, LITLEN, MAX_LITERAL_BITS, lit.length);
     canonicalCodes(lit.length, LITLEN, lit.bits);
     int hlit = LITLEN;
     while (hlit > 257 && lit.length[hlit - 1] == 0) --hlit;
@@ -274,18 +311,15 @@ void putBand(Writer &out, const unsigned char *data, size_t size, uint16_t *toke
         out.put(itemBits[item.symbol] | uint32_t(item.extra) << itemLength[item.symbol],
                 itemLength[item.symbol] + item.extraBits);
     }
-    // Every token's bits and length in one entry: a run's length code, its extra bits and the
-    // distance code 0 (a single 0 bit).
-    uint32_t entry[256 + 259];
-    for (int byte = 0; byte < 256; ++byte) entry[byte] = lit.bits[byte] | uint32_t(lit.length[byte]) << 24;
+    uint32_t runEntry[259];
     for (int len = 3; len <= 258; ++len) {
         const unsigned symbol = lengthCode.symbol[len];
-        entry[256 + len] = (lit.bits[symbol] | uint32_t(lengthCode.extra[len]) << lit.length[symbol]) |
-                           uint32_t(lit.length[symbol] + lengthCode.extraBits[len] + 1) << 24;
+        runEntry[len] = (lit.bits[symbol] | uint32_t(lengthCode.extra[len]) << lit.length[symbol]) |
+                        uint32_t(lit.length[symbol] + lengthCode.extraBits[len] + 1) << 24;
     }
-    Writer bits = out; // a local copy stays in registers
-    for (size_t t = 0; t < n; ++t) bits.put(entry[tokens[t]] & 0xffffff, int(entry[tokens[t]] >> 24));
-    out = bits;
+    WriteStep writing{out, lit.bits, lit.length, runEntry}; // a local writer stays in registers
+    walkBand(data, size, writing);
+    out = writing.out;
     out.put(lit.bits[256], lit.length[256]);
 }
 
@@ -297,18 +331,52 @@ void subFilter(unsigned char *__restrict line, const unsigned char *__restrict i
     for (size_t i = 3; i < width * 3; ++i) line[1 + i] = (unsigned char)(in[i] - in[i - 3]);
 }
 
-// The same from B, G, R, A pixels.
+// The same from B, G, R, A pixels, a pixel at a time: four differences in one word (bytes
+// subtracted without borrowing from each other), turned into R, G, B order. Each store spills
+// one byte past the pixel; the next pixel, the next row's filter type or the room past the band
+// takes it.
 void subFilterBgra(unsigned char *__restrict line, const unsigned char *__restrict in, size_t width) {
+    constexpr uint32_t HIGH = 0x80808080u;
     line[0] = 1;
-    unsigned char b = 0, g = 0, r = 0;
-    for (size_t x = 0; x < width; ++x, in += 4, line += 3) {
-        line[1] = (unsigned char)(in[2] - r);
-        line[2] = (unsigned char)(in[1] - g);
-        line[3] = (unsigned char)(in[0] - b);
-        b = in[0];
-        g = in[1];
-        r = in[2];
+    uint32_t left = 0;
+    for (size_t x = 0; x < width; ++x) {
+        uint32_t pixel;
+        memcpy(&pixel, in + 4 * x, 4);
+        const uint32_t difference = ((pixel | HIGH) - (left & ~HIGH)) ^ ((pixel ^ ~left) & HIGH);
+        const uint32_t rgb = __builtin_bswap32(difference) >> 8;
+        memcpy(line + 1 + 3 * x, &rgb, 4);
+        left = pixel;
     }
+}
+
+// Adler-32 of the deflated bytes, sixteen lanes at a time for the compiler's vector unit: over
+// a block of L bytes, a grows by their sum and b by L * a + the sum of (L - k) * byte k, which
+// the lanes give as 16 * (their running totals' sums) - (lane number * lane total).
+uint32_t adler32Of(uint32_t adler, const unsigned char *p, size_t n) {
+    constexpr uint64_t MOD = 65521;
+    uint64_t a = adler & 0xffff, b = adler >> 16;
+    while (n >= 16) {
+        const size_t chunks = std::min<size_t>(n / 16, 256); // the lanes' totals stay far from overflowing
+        uint32_t lane[16] = {}, running[16] = {};
+        for (size_t c = 0; c < chunks; ++c, p += 16)
+            for (int j = 0; j < 16; ++j) {
+                lane[j] += p[j];
+                running[j] += lane[j];
+            }
+        uint64_t sum = 0, weighted = 0;
+        for (int j = 0; j < 16; ++j) {
+            sum += lane[j];
+            weighted += 16 * uint64_t(running[j]) - uint64_t(j) * lane[j];
+        }
+        b = (b + 16 * chunks * a + weighted) % MOD;
+        a = (a + sum) % MOD;
+        n -= 16 * chunks;
+    }
+    for (; n > 0; --n) {
+        a += *p++;
+        b += a;
+    }
+    return uint32_t((b % MOD) << 16 | (a % MOD));
 }
 
 unsigned char *putBigEndian(unsigned char *at, uint32_t value) {
@@ -334,11 +402,9 @@ bool capture_EncodePng(std::vector<unsigned char> &out, const CapturePixels &pix
     // Scratch kept by each encoding thread; the file is built in place there, then copied out
     // (a vector would clear the whole worst case on every frame).
     thread_local std::vector<unsigned char> filtered;
-    thread_local std::vector<uint16_t> tokens;
     thread_local std::unique_ptr<unsigned char[]> file;
     thread_local size_t fileSize = 0;
     filtered.resize(bandBytes + 8);
-    tokens.resize(bandBytes + 8);
     // Worst case: every band stored, with a block header per 65535 bytes.
     const size_t total = lineBytes * size_t(height);
     const size_t bound = 8 + 25 + 8 + 2 + total + 5 * (total / 65535 + size_t(height) + 1) + 4 + 4 + 12 + 8;
@@ -363,7 +429,7 @@ bool capture_EncodePng(std::vector<unsigned char> &out, const CapturePixels &pix
     *at++ = 0x78; // deflate, 32K window
     *at++ = 0x01; // fastest; the header's check
     Writer bits{at};
-    uLong adler = adler32(0, nullptr, 0);
+    uint32_t adler = 1;
     for (size_t first = 0; first < size_t(height); first += rowsPerBand) {
         const size_t rows = std::min(rowsPerBand, size_t(height) - first);
         for (size_t r = 0; r < rows; ++r) {
@@ -373,8 +439,8 @@ bool capture_EncodePng(std::vector<unsigned char> &out, const CapturePixels &pix
             else subFilter(filtered.data() + r * lineBytes, in, size_t(width));
         }
         const size_t size = rows * lineBytes;
-        adler = adler32(adler, filtered.data(), uInt(size));
-        putBand(bits, filtered.data(), size, tokens.data(), first + rows == size_t(height));
+        adler = adler32Of(adler, filtered.data(), size);
+        putBand(bits, filtered.data(), size, first + rows == size_t(height));
     }
     bits.alignToByte();
     at = putBigEndian(bits.at, uint32_t(adler));
