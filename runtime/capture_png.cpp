@@ -133,8 +133,7 @@ struct LengthCode {
                 extraBits[len] = uint8_t(bitsOf[s]);
                 extra[len] = uint8_t(len - base[s]);
             }
-        symbol[258] = 285; // 258 has a symbol of its own
-        extraBits[258] = extra[258] = 0;
+        symbol[258] = 285; // 258 has a symbol of its own, without extra bits
     }
 };
 const LengthCode lengthCode;

@@ -127,7 +127,7 @@ TEST(Capture, PngEncoderRoundTrip) {
         {"flat colour", 333, 37, [](int, int, unsigned) { return 0x80ff01u; }, 0.02},
         {"short runs", 97, 41, [](int x, int y, unsigned) { return (x / 5 + y) % 3 ? 0xffffffu : 0u; }, 0.3},
         {"gradient", 256, 64, [](int x, int y, unsigned) { return unsigned(x << 16 | y << 8 | (x ^ y)); }, 0.4},
-        {"noise: stored", 70, 50, [](int, int, unsigned n) { return n & 0xffffffu; }, 1.02},
+        {"noise: stored blocks, one after another", 200, 250, [](int, int, unsigned n) { return n & 0xffffffu; }, 1.02},
         {"mostly flat, a little noise", 200, 120, [](int, int, unsigned n) { return n % 7 ? 0x202020u : n; }, 0.5},
         {"rows longer than a stored block", 30000, 3, [](int x, int, unsigned n) { return x % 9000 < 10 ? n : 7u; }, 0.05},
     };
