@@ -55,6 +55,7 @@ if [ "$have_ffmpeg" = 1 ]; then
   report "--video (ffmpeg)" "$video"
   awk -v d="$demo" -v p="$png" -v v="$video" \
     'BEGIN { printf "capture / timedemo rate: %.2f; video / capture time: %.2f\n", d / p, v / p }'
+  echo "  the same from each round's runs side by side (median): $(paste "$work/demo" "$work/png" | awk '{ print $1 / $2 }' | median | cut -c1-4) and $(paste "$work/video" "$work/png" | awk '{ print $1 / $2 }' | median | cut -c1-4)"
 else
   echo "--video: skipped, ffmpeg is not installed"
   awk -v d="$demo" -v p="$png" 'BEGIN { printf "capture / timedemo rate: %.2f\n", d / p }'

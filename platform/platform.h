@@ -57,3 +57,7 @@ void platform_OpenConsole();
 // At start: a program without a console of its own (Windows) writes its messages to the console
 // it was started from, if any.
 void platform_AttachParentConsole();
+
+// Puts the calling thread below every ordinary one: it runs on the time the drawing threads
+// leave over (Linux: SCHED_IDLE; Windows: the lowest thread priority).
+void platform_BackgroundThread();

@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -117,3 +119,10 @@ size_t platform_RootLength(const char *path) { return path[0] == '/' ? 1 : 0; }
 
 void platform_OpenConsole() {}
 void platform_AttachParentConsole() {}
+
+void platform_BackgroundThread() {
+#ifdef SCHED_IDLE
+    const sched_param none{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none); // a refusal leaves it as it was
+#endif
+}

@@ -196,3 +196,5 @@ void platform_AttachParentConsole() {
     if (hasStandardHandle(STD_ERROR_HANDLE)) return;
     if (AttachConsole(ATTACH_PARENT_PROCESS)) reopenOnConsole();
 }
+
+void platform_BackgroundThread() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST); }
