@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <zlib.h> // crc32 only
 
 namespace {
@@ -391,10 +392,9 @@ unsigned char *endChunk(unsigned char *start, unsigned char *end) {
 }
 } // namespace
 
-bool capture_EncodePng(std::vector<unsigned char> &out, const CapturePixels &pixels) {
-    out.clear();
+namespace {
+bool encode(std::vector<unsigned char> &out, const CapturePixels &pixels) {
     const int width = pixels.width, height = pixels.height;
-    if (width <= 0 || height <= 0 || width > (1 << 24) || height > (1 << 24)) return false;
     const size_t lineBytes = size_t(width) * 3 + 1, inBytes = size_t(width) * (pixels.bgra ? 4 : 3);
     const size_t rowsPerBand = std::max<size_t>(1, BAND_BYTES / lineBytes);
     const size_t bandBytes = rowsPerBand * lineBytes;
@@ -450,4 +450,19 @@ bool capture_EncodePng(std::vector<unsigned char> &out, const CapturePixels &pix
     at = endChunk(chunk, chunk + 8);
     out.assign(file.get(), at);
     return true;
+}
+} // namespace
+
+bool capture_EncodePng(std::vector<unsigned char> &out, const CapturePixels &pixels) {
+    out.clear();
+    // 16384 x 16384 at most: the file's one IDAT chunk stays well under its 2 GiB limit.
+    constexpr size_t MAX_PIXELS = size_t(1) << 28;
+    if (pixels.width <= 0 || pixels.height <= 0 || size_t(pixels.width) * size_t(pixels.height) > MAX_PIXELS)
+        return false;
+    try {
+        return encode(out, pixels);
+    } catch (const std::bad_alloc &) { // a frame too large for the memory left: that frame fails
+        out.clear();
+        return false;
+    }
 }

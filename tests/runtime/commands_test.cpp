@@ -163,4 +163,5 @@ TEST(Capture, PngEncoderRoundTrip) {
     std::vector<unsigned char> file;
     EXPECT_FALSE(capture_EncodePng(file, {nullptr, 0, 5, false, false}));
     EXPECT_FALSE(capture_EncodePng(file, {nullptr, 5, -1, true, true}));
+    EXPECT_FALSE(capture_EncodePng(file, {nullptr, 1 << 24, 1 << 24, false, false})); // refused before any read
 }
