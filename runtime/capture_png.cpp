@@ -390,9 +390,7 @@ unsigned char *endChunk(unsigned char *start, unsigned char *end) {
     const uLong crc = crc32(crc32(0, nullptr, 0), start + 4, uInt(end - start - 4));
     return putBigEndian(end, uint32_t(crc));
 }
-} // namespace
 
-namespace {
 bool encode(std::vector<unsigned char> &out, const CapturePixels &pixels) {
     const int width = pixels.width, height = pixels.height;
     const size_t lineBytes = size_t(width) * 3 + 1, inBytes = size_t(width) * (pixels.bgra ? 4 : 3);
@@ -415,9 +413,8 @@ bool encode(std::vector<unsigned char> &out, const CapturePixels &pixels) {
     static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     memcpy(at, signature, 8);
     unsigned char *chunk = at + 8;
-    at = putBigEndian(chunk + 4, 0) - 4;
-    memcpy(at, "IHDR", 4);
-    at = putBigEndian(putBigEndian(at + 4, uint32_t(width)), uint32_t(height));
+    memcpy(chunk + 4, "IHDR", 4);
+    at = putBigEndian(putBigEndian(chunk + 8, uint32_t(width)), uint32_t(height));
     const unsigned char format[5] = {8, 2, 0, 0, 0}; // 8 bits, RGB, deflate, filters, no interlace
     memcpy(at, format, 5);
     at = endChunk(chunk, at + 5);
