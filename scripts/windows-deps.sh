@@ -44,9 +44,9 @@ fetch() {
   local p=$1 d="$work/$1"
   [ -d "$d/tree" ] && return 0
   rm -rf "$d"; mkdir -p "$d"
-  (cd "$d" && apt-get source --download-only --only-source -qq "$p" >/dev/null 2>&1) || true
+  (cd "$d" && apt-get source --download-only --only-source -qq "$p" >"$work/$p.fetch.log" 2>&1) || true
   local dsc; dsc=$(ls "$d"/*.dsc 2>/dev/null | head -1)
-  [ -n "$dsc" ] || die "apt-get source $p fetched nothing"
+  [ -n "$dsc" ] || { tail -20 "$work/$p.fetch.log"; die "apt-get source $p fetched nothing (log $work/$p.fetch.log)"; }
   if ! (cd "$d" && dpkg-source --no-check -x "$(basename "$dsc")" tree >/dev/null 2>&1); then
     local orig; orig=$(ls "$d"/*.orig.tar.* 2>/dev/null | grep -v '\.asc$' | head -1)
     [ -n "$orig" ] || die "no upstream tarball for $p"
@@ -77,7 +77,7 @@ cmake_make() {  # cmake_make NAME [cmake --build options]
 cmake_dep() {  # cmake_dep NAME cmake-options...
   cmake_configure "$@"
   cmake_make "$1"
-  run cmake --install "$work/$1/build" >>"$work/$1/build.log" 2>&1 || die "$1: install failed (log $work/$1/build.log)"
+  run cmake --install "$work/$1/build" >>"$work/$1/build.log" 2>&1 || { tail -30 "$work/$1/build.log"; die "$1: install failed (log $work/$1/build.log)"; }
 }
 
 # Small C libraries with no configuration to speak of are compiled directly: zlib (Debian's
@@ -87,7 +87,7 @@ c_archive() {  # c_archive NAME LIBRARY FILES...
   rm -rf "$o"; mkdir -p "$o" "$deps/lib"
   for c in "$@"; do
     run $triple-gcc-posix $cflags -I"$work/$p/tree" -c "$c" -o "$o/$(basename "${c%.c}").o" \
-      >>"$work/$p/build.log" 2>&1 || die "$p: $c failed (log $work/$p/build.log)"
+      >>"$work/$p/build.log" 2>&1 || { tail -30 "$work/$p/build.log"; die "$p: $c failed (log $work/$p/build.log)"; }
   done
   rm -f "$deps/lib/$lib"
   $triple-ar rcs "$deps/lib/$lib" "$o"/*.o
@@ -146,7 +146,7 @@ autotools_dep() {  # autotools_dep NAME configure-options...
       CC=$triple-gcc-posix CXX=$triple-g++-posix CFLAGS="$cflags" CXXFLAGS="$cflags" \
       PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" "$@" >>"$b.log" 2>&1) || { tail -20 "$b.log"; die "$p: configure failed (log $b.log)"; }
   run make -C "$b" -j"$jobs" >>"$b.log" 2>&1 || { tail -30 "$b.log"; die "$p: build failed (log $b.log)"; }
-  run make -C "$b" install >>"$b.log" 2>&1 || die "$p: install failed (log $b.log)"
+  run make -C "$b" install >>"$b.log" 2>&1 || { tail -30 "$b.log"; die "$p: install failed (log $b.log)"; }
 }
 # Without _FORTIFY_SOURCE, whose checked memcpy mingw-w64 has only in libssp.
 build_opus() { autotools_dep opus --disable-doc --disable-extra-programs --disable-stack-protector \
