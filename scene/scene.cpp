@@ -18,12 +18,12 @@
 #include <lib3ds/mesh.h>
 #include <lib3ds/node.h>
 
-#include "runtime/gl_ext.h"
-#include "runtime/texture.h"
+#include "base/console.h"
+#include "base/trace.h"
+#include "draw/gl_ext.h"
+#include "draw/texture.h"
 #include "scene/scene_file.h"
 #include "script/text.h"
-#include "startup/console.h"
-#include "startup/trace.h"
 
 SceneState scene;
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstddef>
 
-#include "runtime/engine_state.h"
 #include "script/script.h"
+#include "state/engine_state.h"
 
 struct Lib3dsFile;
 struct Lib3dsNode;

@@ -2,8 +2,8 @@
 // evaluator and the Parameter buffers.
 #include "script/script.h"
 
+#include "base/console.h"
 #include "script/text.h"
-#include "startup/console.h"
 
 #include <cctype>
 #include <cerrno>

@@ -9,12 +9,12 @@
 #include <cstring>
 #include <numeric>
 
-#include "runtime/engine_state.h"
+#include "base/console.h"
+#include "base/trace.h"
 #include "script/text.h"
 #include "sound/sound.h"
 #include "sound/sound_decoder.h"
-#include "startup/console.h"
-#include "startup/trace.h"
+#include "state/engine_state.h"
 
 constexpr int SOUND_BLOCK_FRAMES = 1024;  // frames decoded per refill and mixed per pass
 constexpr int SOUND_ORDER_PROBE = 64;     // module frames rendered between order checks

@@ -8,13 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/engine_state.h"
+#include "base/console.h"
+#include "base/trace.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "sound/sound_decoder.h"
 #include "sound/sound_layer.h"
-#include "startup/console.h"
-#include "startup/trace.h"
+#include "state/engine_state.h"
 
 namespace {
 constexpr int DEFAULT_RATE = 44100;

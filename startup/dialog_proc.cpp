@@ -2,7 +2,7 @@
 // choices into the engine state. The same on every platform; only the dialog manager differs.
 #include "startup/dialog_proc.h"
 
-#include "runtime/engine_state.h"
+#include "state/engine_state.h"
 
 #include <array>
 

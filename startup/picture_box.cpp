@@ -4,8 +4,8 @@
 
 #include "resources/dialog_template.h"
 #include "resources/rcdata.h"
-#include "runtime/engine_state.h"
 #include "script/text.h"
+#include "state/engine_state.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>

@@ -2,17 +2,17 @@
 // the setup dialog, from which "process_" runs the engine.
 #include "startup/program.h"
 
-#include "platform/platform.h"
+#include "author/check.h"
+#include "author/inspect.h"
+#include "base/console.h"
+#include "base/platform.h"
+#include "base/trace.h"
+#include "engine/engine.h"
+#include "engine/options.h"
 #include "resources/dialog_template.h"
-#include "runtime/check.h"
-#include "runtime/engine.h"
-#include "runtime/engine_state.h"
-#include "runtime/inspect.h"
-#include "runtime/options.h"
 #include "script/script.h"
-#include "startup/console.h"
 #include "startup/dialog_proc.h"
-#include "startup/trace.h"
+#include "state/engine_state.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -16,12 +16,12 @@
 #include <lib3ds/file.h>
 #include <lib3ds/mesh.h>
 
-#include "runtime/engine.h"
-#include "runtime/engine_state.h"
-#include "runtime/render.h"
+#include "base/trace.h"
+#include "draw/draw.h"
+#include "engine/engine.h"
 #include "scene/scene.h"
 #include "scene/scene_file.h"
-#include "startup/trace.h"
+#include "state/engine_state.h"
 #include "tools/scenegen/scenegen.h"
 
 namespace {

@@ -7,11 +7,12 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "runtime/check.h"
-#include "runtime/render.h"
+#include "author/check.h"
+#include "base/trace.h"
+#include "draw/draw.h"
+#include "engine/commands.h"
 #include "scene/scene.h"
 #include "script/script.h"
-#include "startup/trace.h"
 
 namespace {
 // The handlers that open no file, window or audio device; lines of the others pass over.

@@ -9,11 +9,11 @@
 #include <lib3ds/file.h>
 #include <lib3ds/node.h>
 
-#include "runtime/engine.h"
+#include "base/console.h"
+#include "base/trace.h"
+#include "engine/engine.h"
 #include "scene/scene.h"
-#include "startup/console.h"
-#include "startup/trace.h"
-#include "tests/runtime/engine_test_util.h"
+#include "tests/support/engine_stage.h"
 #include "tests/support/temp_dir.h"
 #include "tools/scenegen/scenegen.h"
 

@@ -12,8 +12,8 @@
 #include <lib3ds/chunk.h>
 #include <lib3ds/node.h>
 
-#include "runtime/engine_state.h"
 #include "scene/scene_file.h"
+#include "state/engine_state.h"
 #include "tests/support/temp_dir.h"
 #include "tools/scenegen/scenegen.h"
 

@@ -1,9 +1,9 @@
 // Shared set-up for the script engine tests: a clean engine, captured console output, script
 // files in a temporary folder, recording handlers and the Line table as text.
 #pragma once
+#include "base/console.h"
 #include "script/script.h"
 #include "script/text.h"
-#include "startup/console.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include "base/console.h"
 #include "sound/sound.h"
 #include "sound/sound_layer.h"
-#include "startup/console.h"
 #include "tests/sound/sound_test_util.h"
 
 namespace {

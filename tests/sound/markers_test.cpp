@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "sound/sound_markers.h"
-#include "tests/support/guarded_buffer.h"
 #include "tests/sound/sound_test_util.h"
+#include "tests/support/guarded_buffer.h"
 
 namespace {
 std::string le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }

@@ -6,12 +6,12 @@
 #include <regex>
 #include <sndfile.h>
 
-#include "runtime/engine_state.h"
+#include "base/console.h"
+#include "base/trace.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "sound/sound.h"
-#include "startup/console.h"
-#include "startup/trace.h"
+#include "state/engine_state.h"
 
 void SoundTest::SetUp() {
     setenv("SDL_AUDIODRIVER", "dummy", 0); // tests never play aloud; the suite sets it too

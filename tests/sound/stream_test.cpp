@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "runtime/engine_state.h"
 #include "script/text.h"
 #include "sound/sound.h"
 #include "sound/sound_layer.h"
+#include "state/engine_state.h"
 #include "tests/sound/sound_test_util.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // engine state as plain calls.
 #include "startup/setup_dialog.h"
 
-#include "runtime/engine_state.h"
 #include "startup/picture_box.h"
+#include "state/engine_state.h"
 
 #include <gtest/gtest.h>
 

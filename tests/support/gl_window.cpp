@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "runtime/window_hints.h"
+#include "draw/window_hints.h"
 
 GLFWwindow *testgl_Open(int width, int height) {
     // Xvfb now and then refuses a connection made in quick succession: try a few times, with the

@@ -2,8 +2,8 @@
 // resolution list filled, the banner loaded, and Enter / Esc reaching the procedure.
 #include "startup/setup_dialog_win32.h"
 
-#include "runtime/engine_state.h"
 #include "startup/picture_styles.h"
+#include "state/engine_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,149 @@
+// Sync-point names as time stamps: resolving "name[+-offset]" against a music file's sync
+// points, for the evaluator (the music playing), the checker and the command line (the file).
+#include "author/cues.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "base/trace.h"
+#include "script/script.h"
+#include "script/text.h"
+#include "sound/sound.h"
+#include "state/engine_state.h"
+
+namespace {
+constexpr int OP_INITSOUND = 3; // opcodes of the engine's command table
+constexpr int OP_SETRESOURCEDIR = 24;
+constexpr size_t MAX_MUSIC_BYTES = size_t(1) << 30;
+
+// The music file whose sync points the checker and the options read last, kept by path, size
+// and modification time so a script naming many cues reads it once.
+struct FileCues {
+    char path[ENGINE_PATH_SIZE] = "";
+    EngineFileStamp stamp;
+    bool readable = false;
+    SoundCueList list;
+};
+FileCues fileCues;
+
+bool findName(const SoundCueList &list, const char *name, double *seconds) {
+    for (int i = 0; i < list.count; ++i) {
+        if (strcmp(list.cues[i].name, name) == 0) {
+            *seconds = list.cues[i].seconds;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Fills fileCues for path unless it holds that file as it is now; false when it cannot be read.
+bool readFileCues(const char *path) {
+    const EngineFileStamp now = engine_FileStamp(path);
+    if (now.size < 0) return false;
+    if (strcmp(fileCues.path, path) == 0 && fileCues.stamp == now) return fileCues.readable;
+    text_CopyBounded(fileCues.path, path);
+    fileCues.stamp = now;
+    std::vector<uint8_t> bytes;
+    fileCues.readable = engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes) &&
+                        sound_ReadCues(bytes.data(), bytes.size(), fileCues.list);
+    if (!fileCues.readable) fileCues.list.count = 0;
+    return fileCues.readable;
+}
+
+// The music path the loaded script's first "@initsound" opens, with the resource directory in
+// force at its line; "" when it has none.
+void scriptMusicPath(char (&path)[ENGINE_PATH_SIZE]) {
+    char dir[ENGINE_PATH_SIZE] = "";
+    path[0] = '\0';
+    const int count = script.lineCount < SCRIPT_MAX_LINES ? script.lineCount : SCRIPT_MAX_LINES;
+    for (int i = 0; i < count && !path[0]; ++i) {
+        const ScriptLine &line = script.lines[i];
+        if (line.opcode != OP_SETRESOURCEDIR && line.opcode != OP_INITSOUND) continue;
+        memset(script.params, 0, sizeof script.params);
+        script_SplitParams(&line);
+        if (line.opcode == OP_SETRESOURCEDIR) {
+            text_CopyBounded(dir, script_Param(1));
+            if (dir[0]) dir[strlen(dir) - 1] = '\0'; // the handler drops the line end
+        } else {
+            engine_JoinPath(path, sizeof path, dir, script_Param(1));
+        }
+    }
+    memset(script.params, 0, sizeof script.params);
+}
+} // namespace
+
+bool cue_Resolve(const char *text, const SoundCueList &list, double *seconds) {
+    char name[SCRIPT_TEXT_SIZE];
+    size_t length = 0;
+    for (const char *p = text; *p && length + 1 < sizeof name; ++p)
+        if (!isspace(static_cast<unsigned char>(*p))) name[length++] = *p;
+    name[length] = '\0';
+    if (findName(list, name, seconds)) return true;
+    char *sign = nullptr;
+    for (char *p = name + 1; *p; ++p)
+        if (*p == '+' || *p == '-') sign = p;
+    if (!sign) return false;
+    char *end = nullptr;
+    const double offset = strtod(sign, &end);
+    if (end == sign + 1 || *end != '\0') return false;
+    *sign = '\0';
+    if (!findName(list, name, seconds)) return false;
+    *seconds += offset;
+    return true;
+}
+
+void cue_KnownNames(const SoundCueList &list, char *out, size_t size) {
+    if (size == 0) return;
+    text_CopyBounded(out, list.count ? "" : "none", size);
+    for (int i = 0; i < list.count; ++i) {
+        if (i > 0) text_AppendBounded(out, ", ", 2, size);
+        text_AppendBounded(out, list.cues[i].name, sizeof list.cues[i].name, size);
+    }
+}
+
+double cue_StampReader(const char *text) {
+    double seconds = 0.0;
+    if (cue_Resolve(text, sound_MusicCues(), &seconds)) return seconds;
+    char stamp[SCRIPT_TEXT_SIZE], known[512], detail[SCRIPT_TEXT_SIZE + 640];
+    text_CopyBounded(stamp, text);
+    stamp[strcspn(stamp, "\n")] = '\0';
+    cue_KnownNames(sound_MusicCues(), known, sizeof known);
+    const int line = script.currentLine;
+    // One error line, in the trace log and on stderr, with what the music does have.
+    snprintf(detail, sizeof detail, "script line %d: time stamp '%s' names no sync point of the music, read as 0 (sync points: %s)",
+             line >= 0 && line < SCRIPT_MAX_LINES ? script.fileLine[line] : 0, stamp, known);
+    trace_Error("script_Eval", detail);
+    return atof(text);
+}
+
+bool cue_CheckStamp(const char *text, const char *musicPath, double *seconds, char *message, size_t size) {
+    if (!musicPath[0]) {
+        snprintf(message, size, "time stamp '%s' names a sync point, but no \"@initsound\" opens music before it", text);
+        return false;
+    }
+    if (!readFileCues(musicPath)) {
+        snprintf(message, size, "time stamp '%s': the sync points of '%s' cannot be read", text, musicPath);
+        return false;
+    }
+    if (cue_Resolve(text, fileCues.list, seconds)) return true;
+    char known[512];
+    cue_KnownNames(fileCues.list, known, sizeof known);
+    snprintf(message, size, "time stamp '%s' names no sync point of '%s' (it has: %s)", text, musicPath, known);
+    return false;
+}
+
+bool cue_ResolveOption(const char *text, const char *option, double *seconds, FILE *err) {
+    char *end = nullptr;
+    const double number = strtod(text, &end);
+    if (end != text && *end == '\0') {
+        *seconds = number;
+        return true;
+    }
+    char path[ENGINE_PATH_SIZE], message[1024];
+    scriptMusicPath(path);
+    if (cue_CheckStamp(text, path, seconds, message, sizeof message)) return true;
+    fprintf(err, "vortan: %s: %s\n", option, message);
+    return false;
+}

@@ -1,0 +1,411 @@
+// "--inspect": describes 3DS scenes, TGA pictures, music files and scripts as the engine sees
+// them, one printer for the human-readable text and the JSON.
+#include "author/inspect.h"
+
+#include <cmath>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+#include <lib3ds/camera.h>
+#include <lib3ds/light.h>
+#include <lib3ds/material.h>
+
+#include "author/check.h"
+#include "author/probe.h"
+#include "draw/tga.h"
+#include "scene/scene_file.h"
+#include "script/text.h"
+#include "sound/sound_decoder.h"
+#include "state/engine_state.h"
+
+namespace {
+
+constexpr int MAX_DEPTH = 8;
+constexpr int MAX_ORDERS = 256;  // a module's order list is at most this long
+constexpr size_t WHY_SIZE = SCENE_WHY_SIZE + 64;
+
+// Writes one file's description either as indented text ("  camera 'A': position (1, 2, 3)")
+// or as JSON; items are the entries of a list (cameras, lights, ...), fields their values.
+struct Printer {
+    FILE *out;
+    bool json;
+    int depth;                 // open JSON objects and arrays
+    bool first[MAX_DEPTH];     // nothing written yet at that depth: no comma before the next
+    bool inItem;               // text: fields go on the item's line
+    bool itemHasField;
+};
+
+void separator(Printer &p) {
+    if (!p.first[p.depth]) fputc(',', p.out);
+    p.first[p.depth] = false;
+}
+
+void open(Printer &p, char bracket) {
+    fputc(bracket, p.out);
+    if (p.depth + 1 < MAX_DEPTH) p.depth++;
+    p.first[p.depth] = true;
+}
+
+void close(Printer &p, char bracket) {
+    fputc(bracket, p.out);
+    if (p.depth > 0) p.depth--;
+}
+
+void jsonString(FILE *out, const char *text) {
+    fputc('"', out);
+    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; c++) {
+        if (*c == '"' || *c == '\\') fprintf(out, "\\%c", *c);
+        else if (*c < 0x20) fprintf(out, "\\u%04x", *c);
+        else fputc(*c, out);
+    }
+    fputc('"', out);
+}
+
+// JSON keys are the text's names with '_' for each blank ("lens mm" -> "lens_mm").
+void key(Printer &p, const char *name) {
+    separator(p);
+    fputc('"', p.out);
+    for (const char *c = name; *c; c++) fputc(*c == ' ' ? '_' : *c, p.out);
+    fputs("\":", p.out);
+}
+
+// The text form's lead-in of a field: on the item's line, or a line of its own.
+void textKey(Printer &p, const char *name) {
+    if (p.inItem) fprintf(p.out, "%s%s ", p.itemHasField ? ", " : ": ", name);
+    else fprintf(p.out, "  %s: ", name);
+    p.itemHasField = true;
+}
+
+void textEnd(Printer &p) {
+    if (!p.inItem) fputc('\n', p.out);
+}
+
+void number(Printer &p, const char *name, double value) {
+    if (!std::isfinite(value)) value = 0.0; // JSON has no inf or nan
+    if (p.json) {
+        key(p, name);
+        fprintf(p.out, "%.6g", value);
+        return;
+    }
+    textKey(p, name);
+    fprintf(p.out, "%.6g", value);
+    textEnd(p);
+}
+
+void text(Printer &p, const char *name, const char *value) {
+    if (p.json) {
+        key(p, name);
+        jsonString(p.out, value);
+        return;
+    }
+    textKey(p, name);
+    fprintf(p.out, "'%s'", value);
+    textEnd(p);
+}
+
+void word(Printer &p, const char *name, const char *value) {
+    if (p.json) return text(p, name, value);
+    textKey(p, name);
+    fputs(value, p.out);
+    textEnd(p);
+}
+
+void flag(Printer &p, const char *name, bool value) {
+    if (p.json) {
+        key(p, name);
+        fputs(value ? "true" : "false", p.out);
+        return;
+    }
+    textKey(p, name);
+    fputs(value ? "yes" : "no", p.out);
+    textEnd(p);
+}
+
+void values(Printer &p, const char *name, const float *values, int n) {
+    if (p.json) key(p, name);
+    else textKey(p, name);
+    fputc(p.json ? '[' : '(', p.out);
+    for (int i = 0; i < n; i++)
+        fprintf(p.out, "%s%.6g", i ? (p.json ? "," : ", ") : "", std::isfinite(values[i]) ? double(values[i]) : 0.0);
+    fputc(p.json ? ']' : ')', p.out);
+    if (!p.json) textEnd(p);
+}
+
+void beginList(Printer &p, const char *name) {
+    if (!p.json) return;
+    key(p, name);
+    open(p, '[');
+}
+
+void endList(Printer &p) {
+    if (p.json) close(p, ']');
+}
+
+void beginItem(Printer &p, const char *label, const char *name) {
+    if (p.json) {
+        separator(p);
+        open(p, '{');
+        text(p, "name", name);
+        return;
+    }
+    fprintf(p.out, "  %s '%s'", label, name);
+    p.inItem = true;
+    p.itemHasField = false;
+}
+
+void endItem(Printer &p) {
+    if (p.json) {
+        close(p, '}');
+        return;
+    }
+    fputc('\n', p.out);
+    p.inItem = false;
+}
+
+void beginFile(Printer &p, const char *path, const char *kind) {
+    if (p.json) {
+        separator(p);
+        open(p, '{');
+        text(p, "path", path);
+        text(p, "kind", kind);
+        return;
+    }
+    fprintf(p.out, "%s: %s\n", path, kind);
+}
+
+// Ends a file's description; problem (non-empty) is why the engine cannot use it.
+void endFile(Printer &p, const char *problem) {
+    if (p.json) {
+        key(p, "ok");
+        fputs(problem[0] ? "false" : "true", p.out);
+        if (problem[0]) text(p, "problem", problem);
+        close(p, '}');
+        return;
+    }
+    if (problem[0]) fprintf(p.out, "  refused: %s\n", problem);
+}
+
+bool endsWith(const char *path, const char *suffix) {
+    size_t length = strlen(path), n = strlen(suffix);
+    return length >= n && strcasecmp(path + length - n, suffix) == 0;
+}
+
+// ---- Scenes --------------------------------------------------------------------------------
+
+void describeScene(Printer &p, const Lib3dsFile *file) {
+    number(p, "first keyframe", 0);
+    number(p, "last keyframe", file->frames);
+    beginList(p, "cameras");
+    for (const Lib3dsCamera *camera = file->cameras; camera; camera = camera->next) {
+        beginItem(p, "camera", camera->name);
+        values(p, "position", camera->position, 3);
+        values(p, "target", camera->target, 3);
+        number(p, "lens mm", camera->fov > 0 ? 2400.0 / double(camera->fov) : 0.0); // 3DS keeps fov = 2400 / lens
+        number(p, "fov", camera->fov);
+        endItem(p);
+    }
+    endList(p);
+    beginList(p, "lights");
+    for (const Lib3dsLight *light = file->lights; light; light = light->next) {
+        beginItem(p, "light", light->name);
+        word(p, "kind", light->spot_light ? "spot" : "point");
+        values(p, "position", light->position, 3);
+        if (light->spot_light) values(p, "target", light->spot, 3);
+        values(p, "colour", light->color, 3);
+        endItem(p);
+    }
+    endList(p);
+    beginList(p, "meshes");
+    for (const Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next) {
+        beginItem(p, "mesh", mesh->name);
+        number(p, "faces", mesh->faces);
+        number(p, "points", mesh->points);
+        text(p, "material", mesh->faces > 0 ? mesh->faceL[0].material : ""); // the engine uses the first face's
+        flag(p, "texture coordinates", mesh->texels > 0);
+        char why[SCENE_WHY_SIZE];
+        if (!scene_CheckMesh(mesh, why, sizeof why)) text(p, "not drawn", why);
+        endItem(p);
+    }
+    endList(p);
+    beginList(p, "materials");
+    for (const Lib3dsMaterial *material = file->materials; material; material = material->next) {
+        beginItem(p, "material", material->name);
+        values(p, "ambient", material->ambient, 3);
+        values(p, "diffuse", material->diffuse, 3);
+        values(p, "specular", material->specular, 3);
+        number(p, "shininess", material->shininess);
+        number(p, "transparency", material->transparency);
+        text(p, "texture map", material->texture1_map.name);
+        text(p, "reflection map", material->reflection_map.name);
+        endItem(p);
+    }
+    endList(p);
+}
+
+// ---- TGA pictures --------------------------------------------------------------------------
+
+int nextPowerOfTwo(int n) {
+    int p = 1;
+    while (p < n && p < (1 << 30)) p <<= 1;
+    return p;
+}
+
+const char *tgaTypeName(int type) {
+    switch (type) {
+    case 1: return "colour-mapped";
+    case 2: return "true-colour";
+    case 3: return "greyscale";
+    case 9: return "colour-mapped, run-length encoded";
+    case 10: return "true-colour, run-length encoded";
+    case 11: return "greyscale, run-length encoded";
+    default: return "unknown";
+    }
+}
+
+void describeTga(Printer &p, const std::vector<uint8_t> &bytes, char *problem, size_t problemSize) {
+    probe_Tga(bytes, problem, problemSize);
+    if (bytes.size() < 18 || strcmp(problem, PROBE_NOT_A_TGA) == 0) return; // its header says nothing
+    const uint8_t *h = bytes.data();
+    int width = h[12] | (h[13] << 8), height = h[14] | (h[15] << 8);
+    number(p, "type", h[2]);
+    word(p, "type name", tgaTypeName(h[2]));
+    number(p, "width", width);
+    number(p, "height", height);
+    number(p, "bits", h[16]);
+    word(p, "origin", (h[17] & 0x20) ? "top left" : "bottom left");
+    flag(p, "alpha", (h[2] & 7) == 2 ? h[16] == 32 : (h[2] & 7) == 1 && h[1] == 1 && h[7] == 32);
+    if (problem[0]) return;
+    number(p, "texture width", nextPowerOfTwo(width));
+    number(p, "texture height", nextPowerOfTwo(height));
+}
+
+// ---- Music ---------------------------------------------------------------------------------
+
+void describeMusic(Printer &p, const std::vector<uint8_t> &bytes, char *problem, size_t problemSize) {
+    static SoundDecoder decoder; // holds its scratch buffer: kept off the stack
+    decoder = SoundDecoder{};
+    if (!probe_Music(bytes, 44100, problem, problemSize)) return;
+    sound_DecoderOpen(decoder, bytes.data(), bytes.size(), 44100);
+    char format[128];
+    sound_DecoderFormat(decoder, format, sizeof format);
+    word(p, "format", format);
+    number(p, "rate", decoder.rate);
+    number(p, "channels", decoder.channels);
+    number(p, "seconds", decoder.frames >= 0 ? double(decoder.frames) / decoder.rate : decoder.seconds);
+    static SoundMarkerList markers;
+    sound_DecoderMarkers(decoder, markers);
+    beginList(p, "sync points");
+    for (int i = 0; i < markers.count && i < SOUND_MAX_MARKERS; i++) {
+        beginItem(p, "sync point", markers.markers[i].name);
+        number(p, "seconds", double(markers.markers[i].frame) / decoder.rate);
+        endItem(p);
+    }
+    endList(p);
+    int patterns[MAX_ORDERS];
+    int orders = sound_DecoderOrderList(decoder, patterns, MAX_ORDERS);
+    if (orders > 0) {
+        if (p.json) key(p, "orders"), fputc('[', p.out);
+        else textKey(p, "order list");
+        for (int i = 0; i < orders && i < MAX_ORDERS; i++) fprintf(p.out, "%s%d", i ? (p.json ? "," : " ") : "", patterns[i]);
+        if (orders > MAX_ORDERS) fputs(p.json ? "" : " ...", p.out);
+        if (p.json) fputc(']', p.out);
+        else textEnd(p);
+    }
+    sound_DecoderClose(decoder);
+}
+
+// ---- Scripts -------------------------------------------------------------------------------
+
+void describeScript(Printer &p, const char *path, char *problem, size_t problemSize) {
+    static CheckSummary summary; // a path per loaded file: kept off the stack
+    FILE *file = fopen(path, "rb");
+    if (!file) {
+        text_CopyBounded(problem, "cannot read the file", problemSize);
+        return;
+    }
+    fclose(file);
+    CheckReport report = check_Script(path, nullptr, &summary);
+    number(p, "errors", report.errors);
+    number(p, "warnings", report.warnings);
+    beginList(p, "sections");
+    for (int i = 0; i < summary.sectionCount && i < CHECK_MAX_SECTIONS; i++) {
+        const CheckSection &section = summary.sections[i];
+        beginItem(p, "section", section.name);
+        number(p, "line", section.fileLine);
+        number(p, "command lines", section.lines);
+        number(p, "from", section.first);
+        number(p, "to", section.last);
+        endItem(p);
+    }
+    endList(p);
+    beginList(p, "files");
+    for (int i = 0; i < summary.fileCount; i++) {
+        const CheckFile &file = summary.files[i];
+        const char *kind = file.opcode == CHECK_OP_LOADSCENE ? "scene" : file.opcode == CHECK_OP_LOADTEXTURE ? "texture" : "music";
+        beginItem(p, kind, file.path);
+        number(p, "line", file.fileLine);
+        if (file.slot >= 0) number(p, "slot", file.slot);
+        endItem(p);
+    }
+    endList(p);
+    const bool *tables[2] = {summary.textureSlots, summary.sceneSlots};
+    const char *names[2] = {"texture slots", "scene slots"};
+    for (int t = 0; t < 2; t++) {
+        if (p.json) key(p, names[t]), open(p, '[');
+        else textKey(p, names[t]);
+        bool any = false;
+        for (int slot = 0; slot < ENGINE_TEXTURE_SLOTS; slot++) {
+            if (!tables[t][slot]) continue;
+            fprintf(p.out, "%s%d", any ? (p.json ? "," : " ") : "", slot);
+            any = true;
+        }
+        if (p.json) close(p, ']');
+        else fputs(any ? "\n" : "none\n", p.out);
+    }
+    static_assert(ENGINE_TEXTURE_SLOTS == ENGINE_SCENE_SLOTS, "one loop walks both slot tables");
+}
+
+// One file: its kind from its name, then what its decoder sees. Returns whether it is usable.
+bool describeFile(Printer &p, const char *path) {
+    char problem[WHY_SIZE] = "";
+    const bool scene = endsWith(path, ".3ds"), tga = endsWith(path, ".tga");
+    const bool script = endsWith(path, ".qlo") || endsWith(path, ".txt");
+    beginFile(p, path, scene ? "3DS scene" : tga ? "TGA picture" : script ? "script" : "music");
+    static std::vector<uint8_t> bytes;
+    bool tooLarge = false;
+    if (script) {
+        describeScript(p, path, problem, sizeof problem);
+    } else if (!engine_ReadFile(path, scene ? SCENE_MAX_FILE_BYTES : PROBE_MAX_FILE_BYTES, &bytes, &tooLarge)) {
+        text_CopyBounded(problem, tooLarge ? "the file is too large" : "cannot read the file", sizeof problem);
+    } else if (scene) {
+        Lib3dsFile *file = scene_Read3ds(bytes.data(), bytes.size(), problem, sizeof problem);
+        if (file) describeScene(p, file);
+        if (file) lib3ds_file_free(file);
+    } else if (tga) {
+        describeTga(p, bytes, problem, sizeof problem);
+    } else {
+        describeMusic(p, bytes, problem, sizeof problem);
+    }
+    endFile(p, problem);
+    return problem[0] == '\0';
+}
+
+} // namespace
+
+int inspect_Files(int count, char **paths, bool json, FILE *out) {
+    Printer p{out, json, 0, {true}, false, false};
+    if (json) {
+        open(p, '{');
+        key(p, "files");
+        open(p, '[');
+    }
+    bool allUsable = true;
+    for (int i = 0; i < count; i++) allUsable = describeFile(p, paths[i]) && allUsable;
+    if (json) {
+        close(p, ']');
+        close(p, '}');
+        fputc('\n', out);
+    }
+    return allUsable ? 0 : 1;
+}

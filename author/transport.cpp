@@ -1,0 +1,240 @@
+// The transport keys of a window show and the HUD's text: all of it acts between frames,
+// through the engine's seek (the same unseen replay as a late start).
+#include "author/transport.h"
+
+#include <GLFW/glfw3.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "base/console.h"
+#include "base/trace.h"
+#include "draw/hud.h"
+#include "script/script.h"
+#include "script/text.h"
+#include "sound/sound.h"
+#include "state/engine_state.h"
+
+namespace {
+constexpr int MAX_PENDING_KEYS = 16; // keys between two frames; more are dropped
+constexpr double SEEK_STEP = 1.0, SEEK_BIG_STEP = 10.0;
+
+struct PendingKey {
+    int key, mods;
+};
+
+struct TransportState {
+    bool interactive = false;
+    bool holdAtEnd = false;    // --watch: "@end" holds the last frame
+    bool paused = false;
+    bool atEnd = false;        // paused by "@end"
+    bool step = false;         // paused, but the frame at pausedClock is still to be played
+    bool playing = true;       // this frame runs the script
+    double pausedClock = 0.0;  // clock reading of the frame shown while paused
+    bool hud = false;
+    bool looping = false;
+    double loopA = 0.0, loopB = 0.0; // script times
+    PendingKey pending[MAX_PENDING_KEYS];
+    int pendingCount = 0;
+    TransportEngine run;       // the engine run's clock, seek and resume
+};
+TransportState transport;
+
+double scriptTimeAt(double clock) { return clock - engine.demoStart; }
+
+void event(const char *what, double scriptTime) {
+    trace_Printf("- _Vortan_ \ttransport %s at %.3f s\n", what, scriptTime);
+    console_Printf("\ntransport %s at %.3f s\n", what, scriptTime);
+}
+
+// Goes to script time target; a paused show stays paused on the frame it lands on.
+void seek(const char *what, double target) {
+    if (target < 0.0) target = 0.0;
+    const double landed = transport.run.seekTo(target);
+    transport.atEnd = false;
+    if (transport.paused) {
+        transport.pausedClock = landed;
+        transport.step = true;
+    }
+    sound_Pause(transport.paused);
+    char text[96];
+    snprintf(text, sizeof text, "%s to %.3f s", what, target);
+    event(text, scriptTimeAt(landed));
+}
+
+void setPaused(bool paused) {
+    if (paused == transport.paused) return;
+    transport.paused = paused;
+    if (paused) {
+        transport.pausedClock = transport.run.lastClock();
+        transport.step = false;
+    } else {
+        transport.run.resumeAt(transport.pausedClock);
+    }
+    sound_Pause(paused);
+    event(paused ? "pause" : "resume", scriptTimeAt(transport.pausedClock));
+}
+
+// The index of the macro section holding the current line (the last one begun), -1 before any.
+int currentSection() {
+    int found = -1;
+    for (int m = 0; m < SCRIPT_MAX_MACROS && script.macros[m].name[0]; ++m)
+        if (script.macros[m].firstLine <= script.currentLine + 1) found = m;
+    return found;
+}
+
+// The time stamp of a section's first timed line; false for a section without one.
+bool sectionStart(int m, double *start) {
+    if (m < 0 || m >= SCRIPT_MAX_MACROS || !script.macros[m].name[0]) return false;
+    const ScriptMacro &macro = script.macros[m];
+    for (int i = macro.firstLine + 1; i <= macro.lastLine && i < SCRIPT_MAX_LINES; ++i) {
+        const ScriptLine &line = script.lines[i];
+        if (line.opcode < 0 || (line.opcode > SCRIPT_MAX_ENGINE_OPCODE && line.opcode != OP_END)) continue;
+        memset(script.params, 0, sizeof script.params);
+        script_SplitParams(&line);
+        *start = script_StampTime(script.params[0]);
+        memset(script.params, 0, sizeof script.params);
+        return true;
+    }
+    return false;
+}
+
+// The time of the "@end" line; false without one.
+bool endTime(double *time) {
+    for (int i = 0; i < SCRIPT_MAX_LINES && i < script.lineCount; ++i) {
+        if (script.lines[i].opcode != OP_END) continue;
+        script_SplitParams(&script.lines[i]);
+        *time = script_StampTime(script.params[0]);
+        memset(script.params, 0, sizeof script.params);
+        return true;
+    }
+    return false;
+}
+
+void jumpSection(int direction) {
+    int m = currentSection() + direction;
+    double start = 0.0;
+    if (m < 0) m = 0;
+    if (!sectionStart(m, &start)) return;
+    seek(direction < 0 ? "previous section" : "next section", start);
+}
+
+// Loops the current section: from its start to the next later section start, or to "@end".
+void toggleLoop(double now) {
+    if (transport.looping) {
+        transport.looping = false;
+        event("loop off", now);
+        return;
+    }
+    const int m = currentSection();
+    double a = 0.0, b = 0.0;
+    if (!sectionStart(m, &a)) return;
+    bool found = false;
+    for (int next = m + 1; !found && sectionStart(next, &b); ++next) found = b > a;
+    if (!found) found = endTime(&b) && b > a;
+    if (!found) return;
+    transport_SetLoop(a, b);
+}
+
+void applyKey(PendingKey k) {
+    const double now = scriptTimeAt(transport.paused ? transport.pausedClock : transport.run.lastClock());
+    const double step = (k.mods & GLFW_MOD_SHIFT) ? SEEK_BIG_STEP : SEEK_STEP;
+    switch (k.key) {
+    case GLFW_KEY_SPACE:
+        if (transport.atEnd) seek("restart", 0.0);
+        setPaused(!transport.paused);
+        break;
+    case GLFW_KEY_LEFT: seek("seek", now - step); break;
+    case GLFW_KEY_RIGHT: seek("seek", now + step); break;
+    case GLFW_KEY_PAGE_UP: jumpSection(-1); break;
+    case GLFW_KEY_PAGE_DOWN: jumpSection(+1); break;
+    case GLFW_KEY_HOME: seek("restart", 0.0); break;
+    case GLFW_KEY_L: toggleLoop(now); break;
+    case GLFW_KEY_F1:
+        transport.hud = !transport.hud;
+        event(transport.hud ? "hud on" : "hud off", now);
+        break;
+    default: break;
+    }
+}
+} // namespace
+
+void transport_Begin(bool interactive, bool holdAtEnd, const TransportEngine &run) {
+    transport = TransportState();
+    transport.run = run;
+    // Keys that would seek with no engine behind them are not taken at all.
+    transport.interactive = interactive && run.lastClock && run.seekTo && run.resumeAt;
+    transport.holdAtEnd = holdAtEnd;
+}
+
+void transport_OnKey(int key, int mods) {
+    if (!transport.interactive || transport.pendingCount == MAX_PENDING_KEYS) return;
+    transport.pending[transport.pendingCount++] = {key, mods};
+}
+
+void transport_SetLoop(double a, double b) {
+    transport.looping = true;
+    transport.loopA = a;
+    transport.loopB = b;
+    char text[96];
+    snprintf(text, sizeof text, "loop %.3f-%.3f s on", a, b);
+    event(text, scriptTimeAt(transport.run.lastClock()));
+}
+
+void transport_Frame() {
+    for (int i = 0; i < transport.pendingCount; ++i) applyKey(transport.pending[i]);
+    transport.pendingCount = 0;
+    if (transport.looping && !transport.paused && scriptTimeAt(engine_Time()) >= transport.loopB)
+        seek("loop back", transport.loopA);
+    transport.playing = !transport.paused || transport.step;
+    transport.step = false;
+}
+
+double transport_Clock(double clock) { return transport.paused ? transport.pausedClock : clock; }
+
+bool transport_Playing() { return transport.playing; }
+
+bool transport_HoldAtEnd(double clock) {
+    if (!transport.interactive || !transport.holdAtEnd) return false;
+    if (!transport.atEnd) {
+        transport.paused = transport.atEnd = true;
+        transport.pausedClock = clock;
+        sound_Pause(true);
+        event("hold at the end", scriptTimeAt(clock));
+    }
+    return true;
+}
+
+void transport_Replayed() {
+    if (transport.paused) transport.step = true;
+}
+
+void transport_DrawHud(double clock, double fps) {
+    if (!transport.hud) return;
+    static char text[HUD_TEXT_SIZE];
+    const double now = scriptTimeAt(clock);
+    const int line = script.currentLine;
+    const bool haveLine = line >= 0 && line < SCRIPT_MAX_LINES;
+    const int m = currentSection();
+    const SoundCueList &cues = sound_MusicCues();
+    const char *cue = "-";
+    for (int i = 0; i < cues.count; ++i)
+        if (cues.cues[i].seconds <= now + 1e-9) cue = cues.cues[i].name;
+    char state[64] = "";
+    if (transport.paused) text_CopyBounded(state, transport.atEnd ? "  paused (end)" : "  paused");
+    if (transport.looping) {
+        char loop[48];
+        snprintf(loop, sizeof loop, "  loop %.2f-%.2f", transport.loopA, transport.loopB);
+        text_AppendBounded(state, loop);
+    }
+    char lineText[SCRIPT_NAME_SIZE + SCRIPT_TEXT_SIZE + 2] = "", section[SCRIPT_MACRO_NAME_SIZE] = "-";
+    if (haveLine) snprintf(lineText, sizeof lineText, "%s %s", script.lines[line].token, script.lines[line].params);
+    if (m >= 0) text_CopyBounded(section, script.macros[m].name);
+    // Parameters and names keep their line ends: blanks here, so the HUD's own lines stay three.
+    for (char *p : {lineText, section})
+        for (; *p; ++p)
+            if (*p == '\n' || *p == '\r') *p = ' ';
+    snprintf(text, sizeof text, "script %.2f s  show %.2f s  %.1f fps%s\nline %d: %s\nsection %s  sync point %s", now,
+             clock, fps, state, haveLine ? script.fileLine[line] : 0, lineText, section, cue);
+    hud_Draw(text, engine.screenWidth, engine.screenHeight);
+}

@@ -1,0 +1,112 @@
+// Frame timing of a run: the progress line and the closing summary on standard error.
+#include "capture/run_stats.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/trace.h"
+#include "script/script.h"
+#include "script/text.h"
+#include "state/engine_state.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr double PROGRESS_INTERVAL = 0.25; // seconds of wall time between two progress lines
+
+struct StatsState {
+    double fps = 0.0;   // capture clock rate; 0 in a window
+    double limit = -1.0;
+    Clock::time_point start, last, lastShown;
+    long frames = 0;
+    double slowest = -1.0;   // seconds
+    long slowestFrame = 0;
+    int slowestLine = -1;
+    char slowestCommand[SCRIPT_NAME_SIZE] = "";
+    bool shown = false;      // a progress line is on the screen
+};
+StatsState stats;
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// The clock reading the show ends at, when known: --duration's limit or the "@end" line's time
+// stamp after the latest "@setdemostart"; -1 when neither is there.
+double showEnd() {
+    double end = stats.limit;
+    for (int i = 0; i < script.lineCount && i < SCRIPT_MAX_LINES; ++i) {
+        if (script.lines[size_t(i)].opcode != OP_END) continue;
+        const double at = engine.demoStart + atof(script.lines[size_t(i)].params);
+        if (end < 0 || at < end) end = at;
+        break;
+    }
+    return end;
+}
+
+// An error line said on stderr while the progress line is open starts on a line of its own.
+void endProgressLine() {
+    if (stats.shown) fputc('\n', stderr);
+    stats.shown = false;
+}
+
+void showProgress(long frame, double clock, double rate) {
+    char total[64] = "", left[48] = "";
+    const double end = showEnd();
+    if (end >= clock) {
+        const double framesLeft = std::floor((end - clock) * stats.fps);
+        snprintf(total, sizeof total, "/%ld", frame + long(framesLeft) + 1);
+        if (rate > 0) {
+            const long remaining = long(framesLeft / rate + 0.5);
+            snprintf(left, sizeof left, ", %ld:%02ld left", remaining / 60, remaining % 60);
+        }
+    }
+    char showTotal[32] = "";
+    if (end >= clock) snprintf(showTotal, sizeof showTotal, "/%.1f", end);
+    fprintf(stderr, "\rvortan: frame %ld%s, show %.2f%s s, %.1f fps (%.2fx real time)%s   ", frame, total, clock,
+            showTotal, rate, rate / stats.fps, left);
+    fflush(stderr);
+    stats.shown = true;
+}
+} // namespace
+
+void stats_Begin(double fps, double limit) {
+    stats = StatsState();
+    stats.fps = fps;
+    stats.limit = limit;
+    stats.start = stats.last = stats.lastShown = Clock::now();
+    trace_SetEchoHook(endProgressLine);
+}
+
+void stats_Frame(long frame, double clock) {
+    const Clock::time_point now = Clock::now();
+    const double took = seconds(now - stats.last);
+    stats.last = now;
+    ++stats.frames;
+    if (took > stats.slowest) {
+        stats.slowest = took;
+        stats.slowestFrame = frame;
+        stats.slowestLine = script_CurrentLine();
+        const int line = stats.slowestLine;
+        text_CopyBounded(stats.slowestCommand, line >= 0 && line < SCRIPT_MAX_LINES ? script.lines[size_t(line)].token : "");
+    }
+    if (stats.fps > 0 && seconds(now - stats.lastShown) >= PROGRESS_INTERVAL) {
+        stats.lastShown = now;
+        showProgress(frame, clock, double(stats.frames) / seconds(now - stats.start));
+    }
+}
+
+void stats_End() {
+    const double wall = seconds(Clock::now() - stats.start);
+    const double rate = wall > 0 ? double(stats.frames) / wall : 0.0;
+    endProgressLine();
+    trace_SetEchoHook(nullptr);
+    char realTime[32] = "";
+    if (stats.fps > 0) snprintf(realTime, sizeof realTime, " (%.2fx real time)", rate / stats.fps);
+    fprintf(stderr, "vortan: %ld frames drawn in %.1f s, %.1f fps on average%s", stats.frames, wall, rate, realTime);
+    if (stats.frames > 0) {
+        fprintf(stderr, "; slowest frame %ld (%.1f ms) at script line %d", stats.slowestFrame, stats.slowest * 1000.0,
+                stats.slowestLine);
+        if (stats.slowestCommand[0]) fprintf(stderr, " (%s)", stats.slowestCommand);
+    }
+    fputc('\n', stderr);
+}

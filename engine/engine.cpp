@@ -1,0 +1,606 @@
+// The engine run: registration of the 25 commands, the script load, the GLFW window, the fixed
+// GL state, the frame loop (with frame-exact capture, a time demo, a time limit, a late start and
+// the live reload of a changed script), the video of a capture and shutdown.
+#include "engine/engine.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GLFW/glfw3.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "author/check.h"
+#include "author/cues.h"
+#include "author/transport.h"
+#include "base/console.h"
+#include "base/trace.h"
+#include "capture/capture.h"
+#include "capture/run_stats.h"
+#include "draw/draw.h"
+#include "draw/gl_ext.h"
+#include "draw/texture.h"
+#include "draw/window_hints.h"
+#include "engine/commands.h"
+#include "engine/options.h"
+#include "scene/scene.h"
+#include "script/script.h"
+#include "script/text.h"
+#include "sound/sound.h"
+#include "state/engine_state.h"
+
+namespace {
+constexpr double WATCH_INTERVAL = 0.5; // show seconds between two looks at the script file
+
+// What the script file looked like at the last look; size -1: it was not there.
+struct RunState {
+    GLFWwindow *window = nullptr;
+    EngineNoticeHook noticeHook = nullptr;
+    bool capturing = false;    // frames read back: PNG files, a video or both
+    bool virtualClock = false; // capture or time demo: frame k reads k / fps
+    char workDir[ENGINE_PATH_SIZE] = ""; // a video's temporary folder (its picture stream, and
+                                         // the soundtrack without --capture)
+    double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
+    double firstShown = 0.0;  // the clock reading of the first frame shown (--start moves it)
+    double previous = 0.0;    // the clock reading of the last frame drawn
+    EngineClock clock = nullptr;
+    EngineFileStamp watch;    // the script file at the last look
+    EngineFileStamp loaded;   // the script file as last loaded or refused
+};
+RunState run;
+
+double glfwClock() { return glfwGetTime(); }
+double captureClock() { return capture_Clock(); }
+double forwardClock() { return run.forwardTime; }
+
+void keyCallback(GLFWwindow *, int key, int, int action, int mods) {
+    engine_OnKey(key, action);
+    if (action != GLFW_RELEASE) transport_OnKey(key, mods);
+}
+
+// GLFW's own reason ("X11: The DISPLAY environment variable is missing") goes with the fatal
+// notice, which alone does not say what to do.
+void glfwError(int, const char *description) { fprintf(stderr, "vortan: GLFW: %s\n", description); }
+void sizeCallback(GLFWwindow *, int width, int height) { engine_OnWindowSize(width, height); }
+
+struct CommandEntry {
+    const char *name;
+    ScriptHandler handler;
+};
+
+// Opcode = place in this table.
+constexpr CommandEntry COMMANDS[] = {
+    {"@setlayer", SetLayer},
+    {"@setscene", SetScene},
+    {"@setcam", SetCam},
+    {"@initsound", soundStream_Init},
+    {"@playsound", soundStream_Play},
+    {"@setdemostart", SetDemoStart},
+    {"@glsetclearcolor", glSetClearColor},
+    {"@glsetcinemascope", glSetCinemascope},
+    {"@setdebug", SetDebug},
+    {"@glsetbackground", SetBackground},
+    {"@glsetcolor", SetColor},
+    {"@glsetlayerparam", SetLayerParam},
+    {"@glsetlayerpos", SetLayerPos},
+    {"@glloadtextureslot", glLoadTextureSlot},
+    {"@glloadsceneslot", glLoadSceneSlot},
+    {"@glsetcurrentscene", glSetCurrentScene},
+    {"@glsetlayerfadespeed", SetLayerFadeSpeed},
+    {"@glsetreplayspeed", glSetReplaySpeed},
+    {"@glsetreplayframe", glSetReplayFrame},
+    {"@glsetlayerparamex", SetLayerParamEx},
+    {"@glfx_glow", glFxGlow},
+    {"@glfx_rtparam", glFx_RenderTargetParam},
+    {"@glfx_rtalpha", glFx_RenderTargetAlpha},
+    {"@glsetcamera", glSetCamera},
+    {"@setresourcedir", SetResourceDir},
+};
+static_assert(sizeof COMMANDS / sizeof COMMANDS[0] == 25, "the engine has 25 commands");
+
+void setFixedGlState() {
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glShadeModel(GL_SMOOTH);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.0f); // fully transparent texels are dropped
+    glDisable(GL_FOG);
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_POINT_SMOOTH);
+    glDisable(GL_POLYGON_SMOOTH);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glDisable(GL_CULL_FACE);
+    glMaterialf(GL_FRONT, GL_SHININESS, 64.0f);
+    glEnable(GL_TEXTURE_2D);
+    glViewport(0, 0, engine.screenWidth, engine.screenHeight);
+    glext.activeTexture(GL_TEXTURE1_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_ADD);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+}
+
+void resetShowState() {
+    engine.colors[0] = {0, 0, 0};
+    engine.colors[1] = {0, 0, 0};
+    engine_ResetLayers();
+}
+
+// The script tables laid out, the engine's commands registered and the script compiled; the
+// status of the load.
+int loadScript(const char *path) {
+    script_Init();
+    trace_Write("- _Quillo_  \tinit\n");
+    engine_RegisterCommands();
+    trace_Write("- _Quillo_ \tregister functions\n");
+    console_Printf("\n_.________ Registering _Vor functions\n");
+    trace_Write("- _Vortan_ \tinit\n");
+    script_SetVerbose(0);
+    console_Printf("\n_.________ Parsing script\n");
+    const int status = script_Load(path);
+    console_Printf("\n_.________ Script eval : %s \n", script_StatusText(status));
+    script_SetDelimiter("|");
+    trace_Write("- _Quillo_ \tparse script\n");
+    return status;
+}
+
+// The texture state every frame starts its drawing with: unit 0 active, modulating. Handlers of
+// later lines find it, so texture loads set their modes on unit 0; only the first frame's line
+// still sees unit 1 from start-up.
+void selectFrameTextureUnit() {
+    glext.activeTexture(GL_TEXTURE0_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_TEXTURE_2D);
+}
+
+// Where a fast-forward stopped: the clock reading of the first frame to show, and of the last
+// frame played unseen before it (that frame's delta follows from it).
+struct ForwardEnd {
+    double first = 0.0;
+    double previous = 0.0;
+};
+
+// Plays the show unseen from clock 0 up to the script time target, frame by frame on the grid of
+// engine.options.fps (frame k reads k / fps): each frame runs its one script line and advances
+// what drawing would advance (the scene's replay, layer fades and drifts), so the first frame
+// shown is the frame playing from 0 would show. Script time is the clock less demoStart, so
+// "@setdemostart" lines count as they do in play. Music played in these frames is held and then
+// placed as far in as the show has gone since.
+ForwardEnd fastForward(double target, EngineClock clock) {
+    const double fps = engine.options.fps;
+    const double epsilon = 0.5 / fps / 1000.0; // below any frame step: a stamp on the grid counts
+    ForwardEnd end;
+    engine_SetClock(forwardClock);
+    // Script time never runs ahead of the clock, so the clock bounds the frames; a script that
+    // keeps restarting its time is cut off there.
+    const long most = long(std::ceil((target + OPTIONS_MAX_START) * fps));
+    long k = 0;
+    for (; k < most && double(k) / fps - engine.demoStart < target - epsilon; ++k) {
+        const double now = double(k) / fps;
+        const double frameDelta = k == 0 ? 0.0 : double(float(now - end.previous));
+        end.previous = now;
+        run.forwardTime = now;
+        sound_HoldStarts(now);
+        engine.runStatus = script_Eval(now - engine.demoStart);
+        if (engine.runStatus == -1) {
+            // The end came before the start time: step back onto the end line, so the first
+            // shown frame reaches it again and the show ends there.
+            fprintf(stderr, "vortan: the script ends (\"@end\") before script time %g s: only its last frame is "
+                    "shown\n", target);
+            script.currentLine--;
+            engine.runStatus = 0;
+            ++k;
+            break;
+        }
+        if (double(k + 1) / fps - engine.demoStart >= target - epsilon) {
+            // The last unseen frame is drawn, so the first shown frame starts from the GL state a
+            // played frame leaves behind: glow targets, depth function.
+            scene_CatchUp();
+            engine_DrawFrame(frameDelta);
+            continue;
+        }
+        selectFrameTextureUnit();
+        if (engine.glowEnabled) scene_Advance(frameDelta); // the glow's capture pass
+        if (engine.currentScene != -1) {
+            scene_Advance(frameDelta);
+            for (int i = 0; i < ENGINE_LAYERS; i++) AdvanceLayer(engine.layers[i], frameDelta);
+        }
+    }
+    scene_CatchUp(); // when the end came first, nothing was drawn
+    end.first = double(k) / fps;
+    if (k == 0) end.previous = end.first;
+    sound_ReleaseStarts(end.first);
+    engine_SetClock(clock);
+    return end;
+}
+
+// The state of a show about to start: engine record (window settings and options kept),
+// scenes, music, layers, colours and the script tables.
+void resetShow() {
+    soundStream_Stop();
+    scene_ResetState();
+    static EngineState kept; // the options' paths make the record too large for the stack
+    kept = engine;
+    engine_ResetState();
+    engine.screenWidth = kept.screenWidth;
+    engine.screenHeight = kept.screenHeight;
+    engine.windowMode = kept.windowMode;
+    engine.swapInterval = kept.swapInterval;
+    engine.options = kept.options;
+    script_Reset();
+    engine_ForgetAssets();
+    setFixedGlState();
+    resetShowState();
+}
+
+// The show from the script file again, played unseen up to scriptTime.
+ForwardEnd replayTo(double scriptTime, EngineClock clock) {
+    resetShow();
+    loadScript(engine.options.scriptPath);
+    return fastForward(scriptTime, clock);
+}
+
+// Looks at the script file: true when it differs from the one last loaded or refused and has kept
+// its size and modification time since the previous look, so a file still being written (an
+// editor that truncates, then writes) is left until it stands still.
+bool scriptFileSettled(const char *path) {
+    const EngineFileStamp now = engine_FileStamp(path);
+    const bool still = now == run.watch;
+    run.watch = now;
+    if (!still || now == run.loaded) return false;
+    run.loaded = now;
+    return true;
+}
+
+// A changed script: checked first; with errors the show goes on as it was, otherwise it starts
+// again from the new script and the lines due by the clock reading now are run at once.
+void reloadScript(double now, EngineClock clock) {
+    const char *path = engine.options.scriptPath;
+    if (run.virtualClock) fputc('\n', stderr); // below the progress line
+    if (run.loaded.size == 0) { // an empty script would blank the show
+        fprintf(stderr, "vortan: %s not reloaded: the file is empty; the show goes on unchanged\n", path);
+        return;
+    }
+    static ScriptState running; // the checker compiles in the script tables; kept to go on with
+    running = script;
+    const CheckReport report = check_Script(path, stderr);
+    if (report.errors > 0) {
+        script = running;
+        fprintf(stderr, "vortan: %s not reloaded at %.3f s: %d error%s; the show goes on unchanged\n", path, now,
+                report.errors, report.errors == 1 ? "" : "s");
+        return;
+    }
+    const double scriptTime = now - engine.demoStart;
+    // Replayed unseen from 0 on the frame grid; the show then goes on at the clock's reading now.
+    engine.demoStart += now - replayTo(scriptTime, clock).first;
+    transport_Replayed();
+    fprintf(stderr, "vortan: reloaded %s at %.3f s\n", path, scriptTime);
+}
+
+// A texture, scene or music file the show loaded changed: the show replays up to now with it.
+void reloadAssets(const char *changed, double now, EngineClock clock) {
+    const double scriptTime = now - engine.demoStart;
+    engine.demoStart += now - replayTo(scriptTime, clock).first;
+    transport_Replayed();
+    fprintf(stderr, "vortan: %s changed: replayed to %.3f s\n", changed, scriptTime);
+}
+
+// Step 8 of a frame: background, scene, then the 2D stage. Only with a scene selected.
+void drawMainPass(double frameDelta) {
+    const int w = engine.screenWidth, h = engine.screenHeight;
+    if (engine.backgroundEnabled) {
+        DrawBackground(engine.backgroundMode, engine.layers[0], w, h, engine.cinemascopeBar,
+                       engine.cinemascopeHeight);
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_ALPHA_TEST);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    scene_Draw(frameDelta);
+    glext.activeTexture(GL_TEXTURE0_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    Begin2D();
+    glViewport(0, 0, w, h);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glDisable(GL_LIGHTING);
+    if (engine.glowEnabled) GlowComposite(w, h);
+    for (int i = 0; i < ENGINE_LAYERS; ++i) DrawLayer(engine.layers[i], w, h, frameDelta);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    if (engine.cinemascopeEnabled) {
+        glDisable(GL_DEPTH_TEST);
+        DrawCinemascope(w, h, engine.cinemascopeBar, engine.cinemascopeHeight);
+    }
+    End2D();
+}
+
+} // namespace
+
+void engine_DrawFrame(double frameDelta) {
+    // The glow's capture clears the whole frame again at once.
+    if (!engine.glowEnabled) {
+        const Color &clear = engine.colors[2];
+        glClearColor(clear.red, clear.green, clear.blue, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    glEnable(GL_DEPTH_TEST);
+    selectFrameTextureUnit();
+    if (engine.glowEnabled) GlowCapture(frameDelta, scene_Draw);
+    if (engine.currentScene != -1) drawMainPass(frameDelta);
+}
+
+void engine_InitGl() {
+    glext_Load();
+    setFixedGlState();
+}
+
+namespace {
+
+// The frame loop; a frame that cannot be written (or a video's ffmpeg that stops taking them)
+// ends it.
+void frameLoop(EngineClock clock) {
+    const EngineOptions &options = engine.options;
+    const double t0 = engine_Time();
+    double titleTime = t0;
+    int fpsCounter = 0;
+    double fpsShown = 0.0;
+    char title[64];
+    bool written = true;
+    int looks = 0;
+    long fpsFrames = 0;
+    while (engine.runStatus != -1) {
+        transport_Frame();
+        const double clockNow = engine_Time();
+        const double now = transport_Clock(clockNow);
+        if (options.duration >= 0 && now >= run.firstShown + options.duration) break;
+        // Look n falls due at t0 + n x interval (not summed up, and with a margin for the clock's
+        // rounding), so on the capture clock it falls on the same frames on every machine. A
+        // seek back or a resume sets the clock back: the looks count from there.
+        if (clockNow < t0 + looks * WATCH_INTERVAL) looks = int(std::max(0.0, clockNow - t0) / WATCH_INTERVAL);
+        if (options.watch && clockNow + 1e-9 >= t0 + (looks + 1) * WATCH_INTERVAL) {
+            looks = int((clockNow + 1e-9 - t0) / WATCH_INTERVAL);
+            const char *changed = nullptr;
+            if (scriptFileSettled(options.scriptPath)) reloadScript(now, clock);
+            else if ((changed = engine_ChangedAsset()) != nullptr) reloadAssets(changed, now, clock);
+        }
+        const bool playing = transport_Playing();
+        const double frameDelta = playing ? double(float(now - run.previous)) : 0.0;
+        run.previous = now;
+        if (clockNow - titleTime > 1.0 || clockNow < titleTime || fpsCounter == 0) {
+            // No frames counted yet reads 0.0, also when the capture clock has not moved.
+            fpsShown = fpsCounter == 0 ? 0.0 : fpsCounter / (clockNow - titleTime);
+            snprintf(title, sizeof title, "_Vortan_ (%.1f FPS)", fpsShown);
+            glfwSetWindowTitle(run.window, title);
+            titleTime = clockNow;
+            fpsCounter = 0;
+        }
+        ++fpsCounter;
+        if (playing) engine.runStatus = script_Eval(now - engine.demoStart);
+        if (engine.runStatus == -1 && transport_HoldAtEnd(now)) engine.runStatus = 0;
+        const int line = script_CurrentLine();
+        if (engine.debugMode) {
+            console_Printf("line : %d _ status : %d ", line, engine.runStatus);
+            console_Printf("# %f \r ", now);
+        }
+        engine_DrawFrame(frameDelta);
+        if (!run.virtualClock) transport_DrawHud(now, fpsShown);
+        if (run.virtualClock) {
+            if (run.capturing) written = capture_WriteFrame(engine.screenWidth, engine.screenHeight);
+            sound_CaptureFrame(capture_Frame());
+            stats_Frame(capture_Frame(), now);
+            capture_NextFrame();
+            if (!written) engine.runStatus = -1;
+        } else {
+            stats_Frame(fpsFrames++, now);
+        }
+        glfwPollEvents(); // the key and size callbacks run here, before the swap
+        glfwSwapBuffers(run.window);
+        const bool closed = glfwWindowShouldClose(run.window);
+        if (!closed && glfwGetKey(run.window, GLFW_KEY_ESCAPE) == GLFW_PRESS) engine.runStatus = -1;
+        if (closed) engine.runStatus = -1;
+    }
+}
+
+void shutdown() {
+    scene_FreeAll();
+    soundStream_Close();
+    glfwTerminate();
+    run.window = nullptr;
+    console_Printf("\n_.________ Terminating GL surface\n");
+    trace_Write("- _Vortan_ \tGLFW terminate\n");
+}
+
+bool openWindow() {
+    engine_WindowHints();
+    GLFWmonitor *monitor = engine.windowMode == ENGINE_FULLSCREEN ? glfwGetPrimaryMonitor() : nullptr;
+    run.window = glfwCreateWindow(engine.screenWidth, engine.screenHeight, "_Vortan_", monitor, nullptr);
+    if (!run.window) return false;
+    glfwMakeContextCurrent(run.window);
+    return true;
+}
+} // namespace
+
+void engine_SetNoticeHook(EngineNoticeHook hook) { run.noticeHook = hook; }
+
+void engine_FatalNotice(const char *text) {
+    if (run.noticeHook) {
+        run.noticeHook(text, "_Vortan_");
+    } else {
+        fprintf(stderr, "_Vortan_: %s\n", text);
+    }
+}
+
+void engine_OnKey(int key, int action) {
+    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) engine.runStatus = -1;
+}
+
+double engine_LastClock() { return run.previous; }
+
+double engine_SeekTo(double scriptTime) {
+    const ForwardEnd end = replayTo(scriptTime, run.clock ? run.clock : glfwClock);
+    glfwSetTime(end.first);
+    run.previous = end.previous;
+    return end.first;
+}
+
+void engine_ResumeAt(double clock) {
+    glfwSetTime(clock);
+    run.previous = clock;
+}
+
+void engine_OnWindowSize(int, int) {
+    if (run.window) glfwSetWindowSize(run.window, engine.screenWidth, engine.screenHeight);
+}
+
+void engine_RegisterCommands() {
+    script_SetStampReader(cue_StampReader);
+    int opcode = 0;
+    for (const CommandEntry &command : COMMANDS) {
+        script_RegisterCommand(command.name, command.handler, opcode++);
+    }
+}
+
+namespace {
+// --loop A:B, each a number of seconds or a sync-point name; B must come after A.
+bool resolveLoop(const char *span, double *a, double *b) {
+    char first[ENGINE_PATH_SIZE];
+    text_CopyBounded(first, span);
+    char *colon = strchr(first, ':');
+    if (!colon) return false; // the options already refused it
+    *colon = '\0';
+    if (!cue_ResolveOption(first, "--loop", a, stderr) || !cue_ResolveOption(colon + 1, "--loop", b, stderr)) return false;
+    if (*b > *a) return true;
+    fprintf(stderr, "vortan: --loop %s: the end (%.3f s) must come after the start (%.3f s)\n", span, *b, *a);
+    return false;
+}
+
+// The capture clock and the encoders for --capture, --video and --timedemo; a video's ffmpeg is
+// started later, once the window is open. -1 to go on, else the exit status.
+int beginCapture(const EngineOptions &options) {
+    run.capturing = options.captureDir[0] || options.videoPath[0];
+    run.virtualClock = run.capturing || options.timedemo;
+    run.workDir[0] = '\0';
+    if (options.videoPath[0] && !capture_MakeTempDir(run.workDir, sizeof run.workDir)) return 4;
+    if (run.virtualClock && !capture_Begin(options.captureDir, options.fps)) return 3;
+    return -1;
+}
+
+// The soundtrack's path: the capture folder's, a video's temporary folder's, or none (time demo).
+const char *soundtrackPath(const EngineOptions &options) {
+    static char path[ENGINE_PATH_SIZE + 16];
+    const char *dir = options.captureDir[0] ? options.captureDir : run.workDir;
+    if (!run.capturing) return nullptr;
+    snprintf(path, sizeof path, "%s/soundtrack.wav", dir);
+    return path;
+}
+
+bool startVideo(const EngineOptions &options) {
+    CaptureVideoSettings video;
+    video.path = options.videoPath;
+    video.workDir = run.workDir;
+    video.width = engine.screenWidth;
+    video.height = engine.screenHeight;
+    video.quality = options.videoQuality;
+    video.preset = options.videoPreset;
+    return capture_StartVideo(video);
+}
+
+// Waits for the frames to be written and the video made; the temporary folder goes. The exit
+// status: 0, 3 when a frame could not be written, 4 when no video was made.
+int endCapture(const EngineOptions &options) {
+    if (!run.virtualClock) return 0;
+    sound_CaptureEnd();
+    const int status = capture_End(soundtrackPath(options));
+    if (run.workDir[0]) capture_RemoveDir(run.workDir);
+    return status;
+}
+} // namespace
+
+int engine_RunShow() {
+    const EngineOptions &options = engine.options;
+    const int refused = beginCapture(options);
+    if (refused >= 0) return refused;
+    const EngineClock clock = run.virtualClock ? captureClock : glfwClock;
+    engine.runStatus = 0;
+
+    loadScript(options.scriptPath);
+    run.loaded = run.watch = engine_FileStamp(options.scriptPath); // the file as loaded: later changes reload it
+    // Sync-point names of --start and --loop, against the music the script opens.
+    double loopA = 0.0, loopB = -1.0;
+    if (options.startName[0] && !cue_ResolveOption(options.startName, "--start", &engine.options.start, stderr)) return 2;
+    if (options.loopSpan[0] && !resolveLoop(options.loopSpan, &loopA, &loopB)) return 2;
+    if (options.loopSpan[0] && options.start <= 0.0) engine.options.start = loopA;
+
+    glfwSetErrorCallback(glfwError);
+    if (!glfwInit()) {
+        engine_FatalNotice("Error in GL init !");
+        return -1;
+    }
+    if (!run.virtualClock) engine_SetClock(glfwClock);
+    trace_Write("- _Vortan_ \tGLFW init\n");
+    if (!openWindow()) {
+        engine_FatalNotice("Error in GL init !");
+        glfwTerminate();
+        return -1;
+    }
+    glfwSetWindowTitle(run.window, "_Vortan_");
+    glfwSetWindowSizeCallback(run.window, sizeCallback);
+    glfwSwapInterval(run.virtualClock ? 0 : engine.swapInterval);
+    glfwSetKeyCallback(run.window, keyCallback);
+    console_Printf("\n_.________ Opening GL surface\n");
+    trace_Write("- _Vortan_ \topening GL surface\n");
+    if (!glfwExtensionSupported("GL_ARB_multitexture")) {
+        engine_FatalNotice("No multi-texturing support !");
+        trace_Write("- _Vortan_ \terror : No multi-texturing support !\n");
+        return 1; // the process ends at once; the window goes with it
+    }
+    glext_Load();
+    console_Printf("\n_.________ Init GL\n");
+    setFixedGlState();
+    resetShowState();
+    trace_Write("- _Vortan_ \tinit resources\n");
+    if (options.videoPath[0] && !startVideo(options)) {
+        shutdown();
+        endCapture(options);
+        return 4;
+    }
+    if (run.virtualClock) sound_CaptureBegin(soundtrackPath(options), options.fps);
+    run.clock = clock;
+    run.previous = engine_Time();
+    TransportEngine transportRun;
+    transportRun.lastClock = engine_LastClock;
+    transportRun.seekTo = engine_SeekTo;
+    transportRun.resumeAt = engine_ResumeAt;
+    transport_Begin(!run.virtualClock, options.watch, transportRun);
+    texture_SetCache(true);
+    if (options.start > 0) {
+        const ForwardEnd end = fastForward(options.start, clock);
+        run.previous = end.previous;
+        run.firstShown = end.first;
+        const long firstFrame = std::lround(end.first * options.fps);
+        if (run.virtualClock) capture_SetFirstFrame(firstFrame);
+        else glfwSetTime(end.first); // the first frame shows the start time
+        fprintf(stderr, "vortan: starting at script time %.3f s: clock %.3f s, frame %ld of the show at %g fps\n",
+                end.first - engine.demoStart, end.first, firstFrame, options.fps);
+    }
+    trace_Write("- _Vortan_ \tstart Mainloop\n");
+    if (loopB > loopA) transport_SetLoop(loopA, loopB);
+    stats_Begin(run.virtualClock ? options.fps : 0.0, options.duration >= 0 ? run.firstShown + options.duration : -1);
+    frameLoop(clock);
+    stats_End();
+    texture_SetCache(false);
+    const int status = endCapture(options);
+    shutdown();
+    engine_SetClock(nullptr);
+    return status;
+}
+
+void engine_Run() { exit(engine_RunShow()); }

@@ -1,0 +1,209 @@
+// Command-line parsing into the engine state: window settings, capture, script and run options.
+#include "engine/options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "script/text.h"
+
+#ifndef VORTAN_VERSION
+#define VORTAN_VERSION "0.1.0"
+#endif
+
+namespace {
+constexpr int MAX_WINDOW_EDGE = 16384;
+// x264's speed presets, fastest first.
+constexpr const char *VIDEO_PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                         "medium", "slow", "slower", "veryslow", "placebo"};
+
+struct Parser {
+    int argc;
+    char **argv;
+    int next;            // index of the next word
+    EngineState *state;
+    FILE *err;
+    const char *inlineValue; // the text after "=" in "--name=value", or null
+};
+
+int fail(Parser &p, const char *format, const char *a, const char *b = "") {
+    fprintf(p.err, "vortan: ");
+    fprintf(p.err, format, a, b);
+    fputc('\n', p.err);
+    options_PrintUsage(p.err);
+    return OPTIONS_EXIT_USAGE;
+}
+
+// The value of the option just read: "--name=value" or the following word.
+const char *takeValue(Parser &p) {
+    if (p.inlineValue) return p.inlineValue;
+    if (p.next < p.argc) return p.argv[p.next++];
+    return nullptr;
+}
+
+bool readNumber(const char *text, double low, double high, double *value) {
+    if (!text || !*text) return false;
+    char *end = nullptr;
+    errno = 0;
+    const double v = strtod(text, &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < low || v > high) return false;
+    *value = v;
+    return true;
+}
+
+bool readResolution(const char *text, int *width, int *height) {
+    if (!text) return false;
+    char *end = nullptr;
+    const long w = strtol(text, &end, 10);
+    if (end == text || (*end != 'x' && *end != 'X')) return false;
+    const char *second = end + 1;
+    const long h = strtol(second, &end, 10);
+    if (end == second || *end != '\0') return false;
+    if (w < 1 || h < 1 || w > MAX_WINDOW_EDGE || h > MAX_WINDOW_EDGE) return false;
+    *width = int(w);
+    *height = int(h);
+    return true;
+}
+
+template <size_t N> bool readPath(const char *text, char (&destination)[N]) {
+    if (!text || !*text || strlen(text) >= N) return false;
+    text_CopyBounded(destination, text);
+    return true;
+}
+
+// A sync-point name (as a time stamp may hold), possibly with an offset: "drop", "build-2".
+bool isName(const char *text) { return isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_'; }
+
+// One option; returns OPTIONS_RUN to go on, or an exit status.
+int parseOption(Parser &p, const char *name, FILE *out) {
+    EngineState &s = *p.state;
+    EngineOptions &o = s.options;
+    const bool takesValue = !strcmp(name, "--resolution") || !strcmp(name, "--capture") || !strcmp(name, "--fps") ||
+                            !strcmp(name, "--duration") || !strcmp(name, "--script") ||
+                            !strcmp(name, "--start") || !strcmp(name, "--video") || !strcmp(name, "--loop") ||
+                            !strcmp(name, "--video-quality") || !strcmp(name, "--video-preset");
+    if (!takesValue && p.inlineValue) return fail(p, "option %s takes no value", name);
+    if (!strcmp(name, "--help")) {
+        options_PrintUsage(out);
+        return OPTIONS_EXIT_OK;
+    }
+    if (!strcmp(name, "--version")) {
+        fprintf(out, "vortan %s\n", VORTAN_VERSION);
+        return OPTIONS_EXIT_OK;
+    }
+    if (!strcmp(name, "--no-dialog")) { o.noDialog = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--fullscreen")) { s.windowMode = ENGINE_FULLSCREEN; return OPTIONS_RUN; }
+    if (!strcmp(name, "--novsync")) { s.swapInterval = 0; return OPTIONS_RUN; }
+    if (!strcmp(name, "--check")) { o.check = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--inspect")) { o.inspect = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--json")) { o.json = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--watch")) { o.watch = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--timedemo")) { o.timedemo = o.noDialog = true; return OPTIONS_RUN; }
+    if (!takesValue) return fail(p, "unknown option %s", name);
+
+    const char *value = takeValue(p);
+    if (!value) return fail(p, "option %s needs a value", name);
+    bool ok = false;
+    if (!strcmp(name, "--resolution")) {
+        ok = readResolution(value, &s.screenWidth, &s.screenHeight);
+    } else if (!strcmp(name, "--capture")) {
+        ok = readPath(value, o.captureDir);
+        o.noDialog = true;
+    } else if (!strcmp(name, "--fps")) {
+        ok = readNumber(value, 1e-3, 1000.0, &o.fps);
+    } else if (!strcmp(name, "--duration")) {
+        ok = readNumber(value, 0.0, 1e9, &o.duration);
+    } else if (!strcmp(name, "--start")) {
+        o.startName[0] = '\0';
+        ok = readNumber(value, 0.0, OPTIONS_MAX_START, &o.start); // every frame before it is played
+        if (!ok && isName(value)) ok = readPath(value, o.startName); // a sync point, found at the run
+    } else if (!strcmp(name, "--loop")) {
+        const char *colon = strchr(value, ':');
+        ok = colon && colon != value && colon[1] && !strchr(colon + 1, ':') && readPath(value, o.loopSpan);
+    } else if (!strcmp(name, "--script")) {
+        ok = readPath(value, o.scriptPath);
+    } else if (!strcmp(name, "--video")) {
+        ok = readPath(value, o.videoPath);
+        o.noDialog = true; // a video is made from a frame-exact capture
+    } else if (!strcmp(name, "--video-quality")) {
+        double crf = -1;
+        ok = readNumber(value, 0, 51, &crf) && crf == std::floor(crf);
+        o.videoQuality = int(crf);
+    } else if (!strcmp(name, "--video-preset")) {
+        for (const char *preset : VIDEO_PRESETS) ok |= !strcmp(value, preset);
+        if (ok) text_CopyBounded(o.videoPreset, value);
+    }
+    return ok ? OPTIONS_RUN : fail(p, "bad value \"%s\" for %s", value, name);
+}
+} // namespace
+
+void options_PrintUsage(FILE *stream) {
+    fputs("usage: vortan [options] [debug]\n"
+          "Plays the show of datas/opal.qlo (relative to the working directory).\n"
+          "  --no-dialog          start the show at once\n"
+          "  --resolution WxH     window size (default 640x480)\n"
+          "  --fullscreen         full screen on the primary monitor\n"
+          "  --novsync            do not wait for the vertical retrace\n"
+          "  --capture DIR        render frame-exact, write every frame to DIR/frame-NNNNN.png\n"
+          "  --fps N              frames per second of the capture clock (default 60)\n"
+          "  --duration SECONDS   end the show before the first frame SECONDS after its start\n"
+          "  --script PATH        the script to play (default datas/opal.qlo)\n"
+          "  --check              compile the script, open the files it loads, print its errors\n"
+          "                       and warnings, open no window\n"
+          "  --inspect FILE...    describe 3DS, TGA, music and script files as the engine sees them\n"
+          "                       (add --json for JSON); exit 1 when one cannot be used\n"
+          "  --start SECONDS      start at this show time (at most 3600): the frames before it are\n"
+          "                       played unseen and the music starts at the matching place;\n"
+          "                       a sync-point name of the music (drop, drop+0.5) stands for its time\n"
+          "  --watch              a session: reload the script and the files it loads when they\n"
+          "                       change and play on from the time reached (a script with errors is\n"
+          "                       reported and not loaded); \"@end\" holds the last frame until Esc\n"
+          "  --loop A:B           in a window, play script times A to B over and over (seconds or\n"
+          "                       sync-point names)\n"
+          "  --video FILE.mp4     make an H.264 + AAC video with ffmpeg (frames piped into it;\n"
+          "                       PNG files only with --capture)\n"
+          "  --video-quality CRF  x264 quality, 0 (best) to 51 (default 18)\n"
+          "  --video-preset NAME  x264 preset, ultrafast .. placebo (default medium)\n"
+          "  --timedemo           play on the capture clock as fast as the machine draws, write\n"
+          "                       nothing, and print the frame rate\n"
+          "  --help, --version    this text, the version\n"
+          "A last word \"debug\" opens the debug console on standard output.\n",
+          stream);
+}
+
+int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *err) {
+    Parser p{argc, argv, 1, state, err, nullptr};
+    while (p.next < argc) {
+        const char *word = argv[p.next];
+        if (!strcmp(word, "--")) {
+            ++p.next;
+            break;
+        }
+        if (word[0] != '-' || word[1] == '\0') break; // the tail starts here
+        ++p.next;
+        char name[64];
+        const char *equals = strchr(word, '=');
+        const size_t nameLength = equals ? size_t(equals - word) : strlen(word);
+        if (nameLength >= sizeof name) return fail(p, "unknown option %s", word);
+        memcpy(name, word, nameLength);
+        name[nameLength] = '\0';
+        p.inlineValue = equals ? equals + 1 : nullptr;
+        const int result = parseOption(p, name, out);
+        if (result != OPTIONS_RUN) return result;
+    }
+    const EngineOptions &o = state->options;
+    if (o.timedemo && (o.captureDir[0] || o.videoPath[0]))
+        return fail(p, "%s writes nothing: it does not go with --capture or --video", "--timedemo");
+    if (o.loopSpan[0] && (o.captureDir[0] || o.videoPath[0] || o.timedemo))
+        return fail(p, "%s works in a window, not with --capture, --video or --timedemo", "--loop");
+    if (o.captureDir[0] || o.videoPath[0] || o.timedemo) state->swapInterval = 0;
+    // The tail is the remaining words; only exactly "debug" means something, any other tail
+    // is ignored as it always was.
+    const int tailWords = argc - p.next;
+    state->options.tailFirst = p.next;
+    if (state->options.inspect && tailWords == 0) return fail(p, "%s needs at least one file", "--inspect");
+    state->options.debugTail = tailWords == 1 && !strcmp(argv[p.next], "debug");
+    return OPTIONS_RUN;
+}

@@ -1,0 +1,17 @@
+// The command line: options first, then the tail (a tail of exactly "debug" opens the console).
+#pragma once
+#include <cstdio>
+
+#include "state/engine_state.h"
+
+constexpr int OPTIONS_RUN = -1;      // parsed: run the show
+constexpr int OPTIONS_EXIT_OK = 0;   // --help or --version answered
+constexpr int OPTIONS_EXIT_USAGE = 2; // a wrong option or value (error line and usage written)
+constexpr double OPTIONS_MAX_START = 3600.0; // --start plays the frames before it unseen: an hour at most
+
+// Parses argv[1..argc-1] into state (window settings and state->options). Help and version go
+// to out, errors and the usage to err. Returns OPTIONS_RUN or the exit status to end with.
+int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *err);
+
+// The usage text.
+void options_PrintUsage(FILE *stream);

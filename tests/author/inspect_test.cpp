@@ -1,0 +1,75 @@
+// --inspect on each kind of file: a generated scene, TGAs of every kind and broken ones, a WAV
+// with known cues, each seen as the engine sees it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "author/inspect.h"
+#include "tests/support/temp_dir.h"
+#include "tools/musicgen/musicgen.h"
+#include "tools/scenegen/scenegen.h"
+#include "tools/texgen/tga_write.h"
+
+namespace {
+
+std::string inspect(std::vector<const char *> paths, bool json, int *status) {
+    return testfs_Printed([&](FILE *out) { *status = inspect_Files(int(paths.size()), const_cast<char **>(paths.data()), json, out); });
+}
+
+TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {
+    TestCwd cwd("inspect-scene");
+    ASSERT_TRUE(scenegen_WriteUser(SgUserScene{true, "Front", "Sun", "brick.tga", 50}, "s.3ds"));
+    testfs_WriteFile("cut.3ds", testfs_ReadFile("s.3ds").substr(0, 200));
+    int status = -1;
+    EXPECT_EQ(inspect({"s.3ds"}, false, &status),
+              "s.3ds: 3DS scene\n"
+              "  first keyframe: 0\n"
+              "  last keyframe: 50\n"
+              "  camera 'Front': position (30, -40, 25), target (0, 0, 0), lens mm 53.3333, fov 45\n"
+              "  light 'Sun': kind point, position (20, -20, 40), colour (1, 1, 1)\n"
+              "  mesh 'cube': faces 12, points 24, material 'material', texture coordinates yes\n"
+              "  material 'material': ambient (0.2, 0.2, 0.2), diffuse (1, 1, 1), specular (0.301961, 0.301961, "
+              "0.301961), shininess 0.3, transparency 0, texture map 'brick.tga', reflection map ''\n");
+    EXPECT_EQ(status, 0);
+    std::string json = inspect({"cut.3ds"}, true, &status);
+    EXPECT_EQ(json.rfind("{\"files\":[{\"path\":\"cut.3ds\",\"kind\":\"3DS scene\",\"ok\":false,\"problem\":\"", 0), 0u)
+        << json;
+    EXPECT_EQ(status, 1);
+}
+
+TEST(Inspect, TgaAndWhyABrokenOneIsRefused) {
+    TestCwd cwd("inspect-tga");
+    const uint8_t pixels[3 * 5 * 4] = {};
+    tgawrite_Save("rgba.tga", pixels, 3, 5, 4, TgaWriteOptions{2, true, false, 0, ""}); // top first
+    std::string b16 = testfs_ReadFile("rgba.tga");
+    b16[16] = 16;
+    testfs_WriteFile("b16.tga", b16);
+    int status = -1;
+    EXPECT_EQ(inspect({"rgba.tga"}, false, &status),
+              "rgba.tga: TGA picture\n  type: 2\n  type name: true-colour\n  width: 3\n  height: 5\n  bits: 32\n"
+              "  origin: top left\n  alpha: yes\n  texture width: 4\n  texture height: 8\n");
+    EXPECT_EQ(status, 0);
+    std::string out = inspect({"b16.tga", "absent.tga"}, false, &status);
+    EXPECT_NE(out.find("  bits: 16\n  origin: top left\n  alpha: no\n  refused: unsupported bits per pixel (16;"),
+              std::string::npos) << out;
+    EXPECT_NE(out.find("absent.tga: TGA picture\n  refused: cannot read the file\n"), std::string::npos) << out;
+    EXPECT_EQ(status, 1);
+}
+
+TEST(Inspect, WavShowsItsFormatLengthAndCues) {
+    TestCwd cwd("inspect-wav");
+    std::vector<int16_t> samples(22050);
+    testfs_WriteFile("cues.wav", musicgen_WavBytes(samples.data(), samples.size(), 1, 22050,
+                                                   {{11025, "drop"}, {16538, "break \"b\""}}));
+    int status = -1;
+    EXPECT_EQ(inspect({"cues.wav"}, true, &status),
+              "{\"files\":[{\"path\":\"cues.wav\",\"kind\":\"music\",\"format\":\"WAV (Microsoft), Signed 16 bit "
+              "PCM\",\"rate\":22050,\"channels\":1,\"seconds\":1,\"sync_points\":[{\"name\":\"drop\",\"seconds\":0.5},"
+              "{\"name\":\"break \\\"b\\\"\",\"seconds\":0.750023}],\"ok\":true}]}\n");
+    EXPECT_EQ(status, 0);
+}
+
+} // namespace

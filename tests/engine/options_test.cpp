@@ -1,0 +1,74 @@
+// The command line: options into the engine state, the tail, help, version and refusals.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/options.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+struct Parsed {
+    int result;
+    std::string out, err;
+};
+
+// Parses "vortan words..." into a fresh engine state, catching what it prints.
+Parsed parse(std::vector<const char *> words) {
+    words.insert(words.begin(), "vortan");
+    engine_ResetState();
+    Parsed p{};
+    p.out = testfs_Printed([&](FILE *out) {
+        p.err = testfs_Printed(
+            [&](FILE *err) { p.result = options_Parse(int(words.size()), const_cast<char **>(words.data()), &engine, out, err); });
+    });
+    return p;
+}
+} // namespace
+
+TEST(Options, SettingsCaptureAndTail) {
+    Parsed p = parse({"--no-dialog", "--resolution", "1024x768", "--fullscreen", "--novsync", "--script=show/a.qlo",
+                      "--start", "12.5", "--watch", "--check", "--video", "v.mp4", "--video-quality", "23",
+                      "--video-preset", "veryfast", "debug"});
+    EXPECT_EQ(p.result, OPTIONS_RUN) << p.err;
+    EXPECT_EQ(p.out, "");
+    EXPECT_TRUE(engine.options.noDialog && engine.options.watch && engine.options.check && engine.options.debugTail);
+    EXPECT_EQ(std::make_tuple(engine.screenHeight, engine.windowMode, engine.swapInterval), std::make_tuple(768, int(ENGINE_FULLSCREEN), 0));
+    EXPECT_STREQ(engine.options.scriptPath, "show/a.qlo");
+    EXPECT_DOUBLE_EQ(engine.options.start, 12.5);
+    EXPECT_STREQ(engine.options.videoPath, "v.mp4");
+    EXPECT_EQ(engine.options.videoQuality, 23);
+    EXPECT_STREQ(engine.options.videoPreset, "veryfast");
+
+    // Capture implies no dialog and no vertical sync.
+    EXPECT_EQ(parse({"--capture", "frames", "--fps", "25", "--duration", "3"}).result, OPTIONS_RUN);
+    EXPECT_STREQ(engine.options.captureDir, "frames");
+    EXPECT_TRUE(engine.options.noDialog && engine.swapInterval == 0);
+    EXPECT_DOUBLE_EQ(engine.options.duration, 3.0);
+
+    // Only a tail of exactly "debug" opens the console; any other tail is ignored.
+    for (std::vector<const char *> tail : std::vector<std::vector<const char *>>{{"Debug"}, {"debug", "x"}, {"debug "}}) {
+        EXPECT_EQ(parse(tail).result, OPTIONS_RUN) << tail[0];
+        EXPECT_FALSE(engine.options.debugTail) << tail[0];
+    }
+    EXPECT_TRUE((parse({"--", "debug"}), engine.options.debugTail));
+}
+
+TEST(Options, HelpVersionAndWrongInput) {
+    Parsed p = parse({"--version"});
+    EXPECT_EQ(p.result, OPTIONS_EXIT_OK);
+    EXPECT_EQ(p.out.rfind("vortan ", 0), 0u);
+
+    // A path longer than the buffer is refused, not cut.
+    const std::string longPath(2000, 'a');
+    for (std::vector<const char *> bad : std::vector<std::vector<const char *>>{
+             {"-x"}, {"--resolution", "0x480"}, {"--resolution", "640x480x"}, {"--resolution", "99999x10"}, {"--fps", "abc"},
+             {"--fps"}, {"--duration", "inf"}, {"--capture", ""}, {"--fullscreen=1"}, {"--script", longPath.c_str()},
+             {"--video-quality", "52"}, {"--video-preset", "quick"}, {"--timedemo", "--capture", "c"}}) {
+        p = parse(bad);
+        EXPECT_EQ(p.result, OPTIONS_EXIT_USAGE) << bad[0];
+        EXPECT_EQ(p.err.rfind("vortan: ", 0), 0u) << bad[0];
+        EXPECT_NE(p.err.find("\nusage: vortan"), std::string::npos) << bad[0];
+    }
+}
