@@ -3,10 +3,10 @@
 # as --timedemo (drawing alone), --capture to PNG and --video through ffmpeg, each as frames per
 # second and as a multiple of real time (whole runs, start-up and the video's end included);
 # then the cost of a plain and a glow frame of a 100k-face scene (scene_bench).
-# Usage: bench/capture_story.sh [build dir] [runs of each, 3] (needs a display; use
+# Usage: bench/capture/capture_story.sh [build dir] [runs of each, 3] (needs a display; use
 # scripts/xvfb.sh without one).
 set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="$(cd "${1:-$here/build}" && pwd)"
 repeats="${2:-3}"
 seconds=20
