@@ -430,9 +430,9 @@ bool openWindow() {
 
 void engine_SetNoticeHook(EngineNoticeHook hook) { run.noticeHook = hook; }
 
-void engine_FatalNotice(const char *text) {
+void engine_FatalNotice(const char *text, bool information) {
     if (run.noticeHook) {
-        run.noticeHook(text, "_Vortan_");
+        run.noticeHook(text, "_Vortan_", information);
     } else {
         fprintf(stderr, "_Vortan_: %s\n", text);
     }
@@ -558,7 +558,7 @@ int engine_RunShow() {
     console_Printf("\n_.________ Opening GL surface\n");
     trace_Write("- _Vortan_ \topening GL surface\n");
     if (!glfwExtensionSupported("GL_ARB_multitexture")) {
-        engine_FatalNotice("No multi-texturing support !");
+        engine_FatalNotice("No multi-texturing support !", true);
         trace_Write("- _Vortan_ \terror : No multi-texturing support !\n");
         return 1; // the process ends at once; the window goes with it
     }

@@ -31,8 +31,9 @@ void engine_ResumeAt(double clock);
 void engine_OnKey(int key, int action);
 void engine_OnWindowSize(int width, int height);
 
-// A fatal start-up notice with the caption "_Vortan_". By default it goes to standard error;
-// a hook (the setup dialog's modal box) can take its place. Null restores the default.
-using EngineNoticeHook = void (*)(const char *text, const char *caption);
+// A fatal start-up notice with the caption "_Vortan_": a plain one, or with information set one
+// with the information icon. By default it goes to standard error; a hook (the setup dialog's
+// modal box) can take its place. Null restores the default.
+using EngineNoticeHook = void (*)(const char *text, const char *caption, bool information);
 void engine_SetNoticeHook(EngineNoticeHook hook);
-void engine_FatalNotice(const char *text);
+void engine_FatalNotice(const char *text, bool information = false);

@@ -1,11 +1,9 @@
-// The picture box control: class registration, creation rules from the style bits, the messages,
-// JPEG decoding from memory and from files, and stretched drawing.
+// The picture box control on FLTK: class registration, the window procedure over the shared rules
+// of picture_styles.h, and stretched drawing.
 #include "startup/picture_box.h"
 
 #include "resources/dialog_template.h"
-#include "resources/rcdata.h"
 #include "script/text.h"
-#include "state/engine_state.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -15,25 +13,21 @@
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
-#include <initializer_list>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
-#include <vector>
 
 namespace {
-constexpr const char *PICTUREBOX_CLASS = "PictureBoxClass";
-constexpr uint32_t PICTURE_TYPES[] = {PBS_RESOURCE2, PBS_RESOURCE, PBS_BITMAP, PBS_ICON};
-
 struct ClassRegistry {
     bool registered = false;
     PictureBoxClassInfo info{};
 };
 ClassRegistry registry;
 
-// An FLTK picture that owns a copy of the decoded pixels.
-Fl_RGB_Image *makePicture(PictureBoxImage &image) {
+// The picture a record names, as an FLTK picture that owns the decoded pixels; null when there
+// is nothing to show (the control then keeps what it had).
+Fl_RGB_Image *loadPicture(const PictureBoxData &record) {
+    PictureBoxImage image;
+    if (!PictureBox_LoadPicture(record.name, record.flags, image)) return nullptr;
     Fl_RGB_Image *picture = new (std::nothrow) Fl_RGB_Image(image.rgb.get(), image.width, image.height, 3);
     if (!picture) return nullptr;
     picture->alloc_array = 1;   // FLTK frees the pixels with delete[]
@@ -41,81 +35,12 @@ Fl_RGB_Image *makePicture(PictureBoxImage &image) {
     return picture;
 }
 
-// A picture that cannot be shown says why on stderr; the control then keeps what it had.
-Fl_RGB_Image *decodePicture(const char *name, const unsigned char *bytes, size_t size) {
-    PictureBoxImage image;
-    if (!PictureBox_DecodeJpeg(bytes, size, image)) {
-        fprintf(stderr, "vortan: picture '%s' not shown: %s\n", name, image.error);
-        return nullptr;
-    }
-    return makePicture(image);
-}
-
-uint32_t currentType(uint32_t flags) {
-    for (uint32_t type : PICTURE_TYPES)
-        if (flags & type) return type;
-    return 0;
-}
-
-// "#n": the decimal resource id n; anything else names no resource.
-bool resourceId(const char *name, int &id) {
-    if (name[0] != '#' || name[1] == '\0') return false;
-    char *end = nullptr;
-    long value = strtol(name + 1, &end, 10);
-    if (*end != '\0' || value < 0 || value > 0xFFFF) return false;
-    id = int(value);
-    return true;
-}
-
-// Raw data resources hold image files; the program carries no icon or bitmap resources, so
-// "#n" names of those types find nothing, as a missing resource would.
-Fl_RGB_Image *PictureBox_LoadResource(const PictureBoxData &record) {
-    int id = 0;
-    if (!resourceId(record.name, id)) return nullptr;
-    if (record.flags & (PBS_RESOURCE | PBS_RESOURCE2)) {
-        RcData data = resource_FindRcData(id);
-        return data.bytes ? decodePicture(record.name, data.bytes, data.size) : nullptr;
-    }
-    return nullptr;
-}
-
-Fl_RGB_Image *PictureBox_LoadFile(const PictureBoxData &record) {
-    std::vector<uint8_t> bytes;
-    if (!engine_ReadFile(record.name, PICTUREBOX_MAX_FILE, &bytes) || bytes.empty()) return nullptr;
-    return decodePicture(record.name, bytes.data(), bytes.size());
-}
-
-Fl_RGB_Image *loadPicture(const PictureBoxData &record) {
-    return record.name[0] == '#' ? PictureBox_LoadResource(record) : PictureBox_LoadFile(record);
-}
-
-bool isPictureBoxClass(const PictureBoxWindow *window) {
-    char name[PICTUREBOX_CLASS_SIZE];
-    text_CopyBounded(name, window->className);
-    return strstr(name, PICTUREBOX_CLASS) != nullptr;
-}
-
 intptr_t onCreate(PictureBoxWindow *window) {
-    if (!isPictureBoxClass(window)) return -1;
+    if (!PictureBox_IsClassName(window->className)) return -1;
     PictureBoxData *record = new (std::nothrow) PictureBoxData{};
     if (!record) return -1;
-    uint32_t style = window->style;
-    if (style & PBS_FIT) {
-        record->flags = PBS_FIT;
-        style &= ~PBS_FIT;
-    } else if (style & PBS_AUTOSIZE) {
-        record->flags = PBS_AUTOSIZE;
-        style &= ~PBS_AUTOSIZE;
-    } else {
-        record->flags = PBS_AUTOSIZE;
-    }
-    for (uint32_t type : {PBS_RESOURCE, PBS_BITMAP, PBS_RESOURCE2, PBS_ICON}) {
-        if (style & type) {
-            record->flags |= type;
-            style &= ~type;
-            break;
-        }
-    }
+    const PictureBoxCreation made = PictureBox_CreationFlags(window->style);
+    record->flags = made.flags;
     record->width = window->w();
     record->height = window->h();
     record->window = window;
@@ -123,13 +48,13 @@ intptr_t onCreate(PictureBoxWindow *window) {
         text_CopyBounded(record->name, window->text);
         record->picture = loadPicture(*record);
     }
-    window->style = style;
+    window->style = made.style;
     window->extra = record;
     return 0;
 }
 
 intptr_t onDestroy(PictureBoxWindow *window) {
-    if (!isPictureBoxClass(window) || !window->extra) return 0;
+    if (!PictureBox_IsClassName(window->className) || !window->extra) return 0;
     delete window->extra->picture;
     delete window->extra;
     window->extra = nullptr;
@@ -168,7 +93,7 @@ intptr_t PictureBox_SetImage(PictureBoxWindow *window, PictureBoxData &record, u
     // A name that does not fit would load some other file: refuse it and change nothing.
     if (!name || strlen(name) >= PICTUREBOX_NAME_SIZE) return 1;
     text_CopyBounded(record.name, name);
-    record.flags = (record.flags & ~currentType(record.flags)) | types;
+    record.flags = PictureBox_ImageFlags(record.flags, types);
     Fl_RGB_Image *picture = loadPicture(record);
     if (!picture) return 1;   // the old picture stays; name and flags have already changed
     delete record.picture;
@@ -179,14 +104,14 @@ intptr_t PictureBox_SetImage(PictureBoxWindow *window, PictureBoxData &record, u
 }
 
 intptr_t PictureBox_SetStyle(PictureBoxWindow *window, PictureBoxData &record, uint32_t flags, intptr_t size) {
-    record.flags = flags | currentType(record.flags);
-    if (record.flags & PBS_CLIENTEDGE) window->exStyle = WS_EX_CLIENTEDGE;
-    if (record.flags & PBS_TOGGLEBORDER) {
+    const PictureBoxStyle style = PictureBox_NewStyle(record.flags, flags, size);
+    record.flags = style.flags;
+    if (style.clientEdge) window->exStyle = WS_EX_CLIENTEDGE;
+    if (style.toggleBorder) {
         window->exStyle = 0;
         window->style ^= WS_BORDER;
     }
-    int w = int(size & 0xFFFF), h = int((size >> 16) & 0xFFFF);
-    if (w != 0 && h != 0) window->size(w, h);
+    if (style.resize) window->size(style.width, style.height);
     window->forgetScaled();
     window->redraw();
     if (window->window() && window->window()->shown()) Fl::flush();

@@ -23,11 +23,7 @@ constexpr unsigned WM_PAINT = 0x000F;
 constexpr unsigned WM_ERASEBKGND = 0x0014;
 constexpr unsigned WM_SETCURSOR = 0x0020;
 constexpr unsigned BM_SETIMAGE = 0x00F7;   // wParam: picture-type flags, lParam: name; 0 loaded, 1 not
-constexpr unsigned PBX_SETSTYLE = 0x8000;  // wParam: flag word, lParam: width | height << 16
-constexpr unsigned PBX_SETCURSOR = 0x8001; // lParam: an Fl_Cursor, 0 for the class cursor
-
-constexpr size_t PICTUREBOX_NAME_SIZE = 260;   // window text and picture names: 259 characters
-constexpr size_t PICTUREBOX_CLASS_SIZE = 16;   // class names are compared within 16 bytes
+// PBX_SETSTYLE and PBX_SETCURSOR (lParam: an Fl_Cursor) come from picture_styles.h.
 
 class PictureBoxWindow;
 

@@ -16,5 +16,6 @@ int startup_Main(int argc, char **argv);
 bool startup_OpenDisplay();
 
 // A fatal start-up notice: one line on standard error, and a modal notice with the caption and
-// a single OK button once the display is open.
-void startup_Notice(const char *text, const char *caption);
+// a single OK button once the display is open (owned by the active window; an information icon
+// when information is set, none otherwise).
+void startup_Notice(const char *text, const char *caption, bool information);

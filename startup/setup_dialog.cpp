@@ -291,7 +291,7 @@ bool startup_OpenDisplay() {
     return true;
 }
 
-void startup_Notice(const char *text, const char *caption) {
+void startup_Notice(const char *text, const char *caption, bool /*information*/) {
     fprintf(stderr, "%s: %s\n", caption, text);
     if (!displayOpen) return;
     fl_message_title(caption);

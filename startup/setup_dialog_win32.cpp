@@ -1,16 +1,19 @@
 // The setup dialog's manager on Win32: template 100 written out as an in-memory dialog template
-// for the system's dialog manager, the picture box as a registered window class drawing the
-// banner, and start-up's display and notices.
+// for the system's dialog manager, the picture box as a registered window class, and start-up's
+// display and notices.
 #include "startup/setup_dialog_win32.h"
 
 #include "resources/rcdata.h"
+#include "script/text.h"
 #include "startup/picture_styles.h"
 #include "startup/program.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 // After the project's headers: its macros (WM_COMMAND, IDOK, WS_CHILD, ...) carry the values the
@@ -18,7 +21,6 @@
 #include <windows.h>
 
 namespace {
-constexpr const char *PICTUREBOX_CLASS = "PictureBoxClass";
 constexpr WORD CLASS_BUTTON = 0x0080;     // the predefined classes' atoms in a dialog template
 constexpr WORD CLASS_COMBOBOX = 0x0085;
 
@@ -85,79 +87,158 @@ INT_PTR CALLBACK dialogWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
-// --- The picture box: one picture, drawn stretched over the client area ---
-struct PictureData {
-    int width = 0, height = 0;
-    std::unique_ptr<unsigned char[]> bgra;   // top row first, as the DIB below says
+// --- The picture box: the shared rules of picture_styles.h around a Win32 window ---
+// One per control, kept in the window's extra word from WM_CREATE to WM_DESTROY.
+struct PictureBoxData {
+    int width = 0, height = 0;                 // control size: the creation size, or the picture's
+    HWND window = nullptr;                     // the control itself
+    uint32_t flags = 0;                        // the flag word of picture_styles.h
+    HCURSOR cursor = nullptr;                  // shown over the control; null: the class cursor
+    char name[PICTUREBOX_NAME_SIZE] = "";      // the picture's name; empty until one is given
+    int pictureWidth = 0, pictureHeight = 0;
+    std::unique_ptr<unsigned char[]> bgra;     // the picture, top row first; null: none
 };
 
-// "#n" with a resource flag names raw data resource n, a JPEG.
-bool loadPicture(PictureData &data, const char *name, uint32_t flags) {
-    data = PictureData{};
-    if (!name || name[0] != '#' || !(flags & (PBS_RESOURCE | PBS_RESOURCE2))) return false;
-    const RcData resource = resource_FindRcData(atoi(name + 1));
+PictureBoxData *recordOf(HWND window) { return reinterpret_cast<PictureBoxData *>(GetWindowLongPtrA(window, 0)); }
+
+// Loads the picture the record names. On failure the record's picture is left as it was.
+bool loadPicture(PictureBoxData &record) {
     PictureBoxImage image;
-    if (!resource.bytes || !PictureBox_DecodeJpeg(resource.bytes, resource.size, image)) return false;
+    if (!PictureBox_LoadPicture(record.name, record.flags, image)) return false;
     const size_t pixels = size_t(image.width) * size_t(image.height);
-    data.bgra.reset(new (std::nothrow) unsigned char[pixels * 4]);
-    if (!data.bgra) return false;
+    std::unique_ptr<unsigned char[]> bgra(new (std::nothrow) unsigned char[pixels * 4]);
+    if (!bgra) return false;
     for (size_t i = 0; i < pixels; ++i) {
-        data.bgra[i * 4 + 0] = image.rgb[i * 3 + 2];
-        data.bgra[i * 4 + 1] = image.rgb[i * 3 + 1];
-        data.bgra[i * 4 + 2] = image.rgb[i * 3 + 0];
-        data.bgra[i * 4 + 3] = 0;
+        bgra[i * 4 + 0] = image.rgb[i * 3 + 2];
+        bgra[i * 4 + 1] = image.rgb[i * 3 + 1];
+        bgra[i * 4 + 2] = image.rgb[i * 3 + 0];
+        bgra[i * 4 + 3] = 0;
     }
-    data.width = image.width;
-    data.height = image.height;
+    record.bgra = std::move(bgra);
+    record.pictureWidth = image.width;
+    record.pictureHeight = image.height;
     return true;
 }
 
-void paintPicture(HWND window, const PictureData *data) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
+// The picture stretched over the client area; a control without one shows the dialog's face.
+void paintPicture(HWND window, HDC dc, const PictureBoxData *record) {
     RECT client;
     GetClientRect(window, &client);
-    if (data && data->bgra) {
+    if (record && record->bgra) {
         BITMAPINFO info;
         memset(&info, 0, sizeof info);
         info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = data->width;
-        info.bmiHeader.biHeight = -data->height;   // top row first
+        info.bmiHeader.biWidth = record->pictureWidth;
+        info.bmiHeader.biHeight = -record->pictureHeight;   // top row first
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
         SetStretchBltMode(dc, HALFTONE);
-        StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, data->width, data->height, data->bgra.get(),
-                      &info, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, record->pictureWidth, record->pictureHeight,
+                      record->bgra.get(), &info, DIB_RGB_COLORS, SRCCOPY);
     } else {
         FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     }
-    EndPaint(window, &paint);
+}
+
+bool isPictureBox(HWND window) {
+    char className[PICTUREBOX_CLASS_SIZE] = "";
+    GetClassNameA(window, className, sizeof className);
+    return PictureBox_IsClassName(className);
+}
+
+LRESULT onCreate(HWND window, const CREATESTRUCTA *create) {
+    if (!isPictureBox(window)) return -1;
+    PictureBoxData *record = new (std::nothrow) PictureBoxData;
+    if (!record) return -1;
+    const PictureBoxCreation made = PictureBox_CreationFlags(uint32_t(create->style));
+    record->flags = made.flags;
+    record->width = create->cx;
+    record->height = create->cy;
+    record->window = window;
+    if (create->lpszName && create->lpszName[0] && strlen(create->lpszName) < PICTUREBOX_NAME_SIZE) {
+        text_CopyBounded(record->name, create->lpszName);
+        loadPicture(*record);   // a picture that cannot be loaded leaves the control empty
+    }
+    SetWindowLongA(window, GWL_STYLE, LONG(made.style));
+    SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(record));
+    return 0;
+}
+
+LRESULT onSize(HWND window, PictureBoxData &record) {
+    if (!record.bgra || !(record.flags & PBS_AUTOSIZE)) return 0;
+    // Decoded pictures are measured in pixels already, so the natural size needs no dpi step.
+    RECT bounds;
+    GetWindowRect(window, &bounds);
+    if (bounds.right - bounds.left != record.pictureWidth || bounds.bottom - bounds.top != record.pictureHeight)
+        SetWindowPos(window, nullptr, 0, 0, record.pictureWidth, record.pictureHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    record.width = record.pictureWidth;
+    record.height = record.pictureHeight;
+    return 0;
+}
+
+LRESULT onSetImage(HWND window, PictureBoxData &record, uint32_t types, const char *name) {
+    // A name that does not fit would load some other file: refuse it and change nothing.
+    if (!name || strlen(name) >= PICTUREBOX_NAME_SIZE) return 1;
+    text_CopyBounded(record.name, name);
+    record.flags = PictureBox_ImageFlags(record.flags, types);
+    if (!loadPicture(record)) return 1;   // the old picture stays; name and flags have already changed
+    if (record.flags & PBS_ICON) {
+        HDC dc = GetDC(window);
+        SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(window, dc);
+    }
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT onSetStyle(HWND window, PictureBoxData &record, uint32_t flags, LPARAM size) {
+    const PictureBoxStyle style = PictureBox_NewStyle(record.flags, flags, intptr_t(size));
+    record.flags = style.flags;
+    if (style.clientEdge) SetWindowLongA(window, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
+    if (style.toggleBorder) {
+        SetWindowLongA(window, GWL_EXSTYLE, 0);
+        SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) ^ LONG(WS_BORDER));
+    }
+    // The frame follows the styles only when told; the size changes only when both are given.
+    UINT sizing = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
+    if (!style.resize) sizing |= SWP_NOSIZE;
+    SetWindowPos(window, nullptr, 0, 0, style.width, style.height, sizing);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    return 0;
 }
 
 LRESULT CALLBACK pictureWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    PictureData *data = reinterpret_cast<PictureData *>(GetWindowLongPtrA(window, 0));
+    if (message == WM_CREATE) return onCreate(window, reinterpret_cast<const CREATESTRUCTA *>(lParam));
+    PictureBoxData *record = recordOf(window);
+    if (message == WM_DESTROY) {
+        if (isPictureBox(window)) {
+            delete record;
+            SetWindowLongPtrA(window, 0, 0);
+        }
+        return 0;
+    }
+    if (!record) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
-    case WM_CREATE: {
-        const CREATESTRUCTA *create = reinterpret_cast<const CREATESTRUCTA *>(lParam);
-        data = new (std::nothrow) PictureData;
-        if (!data) return -1;
-        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(data));
-        loadPicture(*data, create->lpszName, uint32_t(create->style));
+    case WM_SIZE: return onSize(window, *record);
+    case WM_ERASEBKGND: return (record->flags & PBS_ICON) ? 0 : 1;   // the picture covers the control
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        paintPicture(window, dc, record);
+        EndPaint(window, &paint);
         return 0;
     }
-    case WM_DESTROY:
-        delete data;
-        SetWindowLongPtrA(window, 0, 0);
-        return 0;
-    case WM_ERASEBKGND: return 1;   // the picture covers the whole control
-    case WM_PAINT: paintPicture(window, data); return 0;
-    case BM_SETIMAGE: {             // wParam: picture-type flags, lParam: name; 0 loaded, 1 not
-        if (!data) return 1;
-        const bool loaded = loadPicture(*data, reinterpret_cast<const char *>(lParam), uint32_t(wParam));
-        InvalidateRect(window, nullptr, FALSE);
-        return loaded ? 0 : 1;
-    }
+    case WM_PRINTCLIENT: paintPicture(window, reinterpret_cast<HDC>(wParam), record); return 0;
+    case WM_SETCURSOR:
+        if (!record->cursor) return DefWindowProcA(window, message, wParam, lParam);
+        SetCursor(record->cursor);
+        return TRUE;
+    case BM_SETIMAGE: return onSetImage(window, *record, uint32_t(wParam), reinterpret_cast<const char *>(lParam));
+    case PBX_SETSTYLE: return onSetStyle(window, *record, uint32_t(wParam), lParam);
+    case PBX_SETCURSOR: record->cursor = reinterpret_cast<HCURSOR>(lParam); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
@@ -223,7 +304,12 @@ intptr_t setup_SendDlgItemMessage(SetupDialog *dialog, int id, unsigned message,
 // --- Start-up's display and notices: Windows always has its desktop ---
 bool startup_OpenDisplay() { return true; }
 
-void startup_Notice(const char *text, const char *caption) {
+void startup_Notice(const char *text, const char *caption, bool information) {
     fprintf(stderr, "%s: %s\n", caption, text);
-    MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR);
+    MessageBoxA(GetActiveWindow(), text, caption, information ? MB_ICONINFORMATION : MB_OK);
+}
+
+uint32_t PictureBox_Flags(HWND__ *control) {
+    const PictureBoxData *record = control && isPictureBox(control) ? recordOf(control) : nullptr;
+    return record ? record->flags : 0;
 }

@@ -12,3 +12,7 @@ struct SetupDialog {
     bool ended = false;
     intptr_t result = 0;
 };
+
+// The flag word of a picture box control (tests read what PBX_SETSTYLE and BM_SETIMAGE made of
+// it); 0 for a window that is not one.
+uint32_t PictureBox_Flags(HWND__ *control);
