@@ -177,11 +177,11 @@ void cameraNames(const Lib3dsFile *file, char (&list)[SCRIPT_TEXT_SIZE]) {
     if (!list[0]) text_CopyBounded(list, "none");
 }
 
-// Whether a texture slot loaded so far answers to a material's map name (without regard to
-// case, as the scene's compile step looks it up).
+// Whether a texture slot loaded so far answers to a material's map name (by file name, without
+// regard to case or folder, as the scene's compile step looks it up).
 bool slotProvides(const Checker &c, const char *map) {
     for (int i = 0; i < ENGINE_TEXTURE_SLOTS; i++)
-        if (c.slotLoaded[i] && strcasecmp(c.slotNames[i], map) == 0) return true;
+        if (c.slotLoaded[i] && strcasecmp(text_FileName(c.slotNames[i]), text_FileName(map)) == 0) return true;
     return false;
 }
 
@@ -196,8 +196,9 @@ void checkMaps(Checker &c, int fileLine, const Lib3dsFile *file) {
         for (int k = 0; k < 2; k++)
             if (maps[k][0] && !slotProvides(c, maps[k]))
                 finding(c, fileLine, false, "@glloadsceneslot: material '%s' names the %s map '%s', which no texture "
-                        "slot loaded before this line provides; slot 0's picture will be used", material->name,
-                        k == 0 ? "texture" : "reflection", maps[k]);
+                        "slot loaded before this line provides; slot 0's picture will be used (load '%s' before "
+                        "this line)", material->name, k == 0 ? "texture" : "reflection", maps[k],
+                        text_FileName(maps[k]));
     }
 }
 
@@ -225,6 +226,9 @@ void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
             return;
         }
         checkMaps(c, fileLine, file);
+        if (!scene_HasCamera(file))
+            finding(c, fileLine, false, "@glloadsceneslot: scene file '%s' has no camera: a default view frames the "
+                    "scene", full);
         if (slot < 0 || slot >= ENGINE_SCENE_SLOTS) {
             lib3ds_file_free(file);
             return;
@@ -373,7 +377,7 @@ void followState(Checker &c, int opcode, int fileLine) {
         if (length > 0 && p1[length - 1] == '\n') {
             finding(c, fileLine, false, "@glsetcamera: the camera name carries the line end and will match no camera; "
                     "end the line with '|'");
-        } else if (file && !lib3ds_file_node_by_name(const_cast<Lib3dsFile *>(file), p1, LIB3DS_CAMERA_NODE)) {
+        } else if (SceneView view; file && scene_FindView(const_cast<Lib3dsFile *>(file), p1, &view) == SCENE_VIEW_NONE) {
             cameraNames(file, names);
             finding(c, fileLine, true, "@glsetcamera: scene slot %d has no camera '%s', so it shows nothing; its "
                     "cameras: %s", c.currentScene, p1, names);

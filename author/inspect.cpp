@@ -10,12 +10,14 @@
 #include <lib3ds/camera.h>
 #include <lib3ds/light.h>
 #include <lib3ds/material.h>
+#include <lib3ds/node.h>
 
 #include "author/check.h"
 #include "author/probe.h"
 #include "draw/tga.h"
 #include "scene/scene_file.h"
 #include "script/text.h"
+#include "sound/sound.h"
 #include "sound/sound_decoder.h"
 #include "state/engine_state.h"
 
@@ -193,7 +195,7 @@ bool endsWith(const char *path, const char *suffix) {
 
 // ---- Scenes --------------------------------------------------------------------------------
 
-void describeScene(Printer &p, const Lib3dsFile *file) {
+void describeScene(Printer &p, Lib3dsFile *file) {
     number(p, "first keyframe", 0);
     number(p, "last keyframe", file->frames);
     beginList(p, "cameras");
@@ -203,9 +205,13 @@ void describeScene(Printer &p, const Lib3dsFile *file) {
         values(p, "target", camera->target, 3);
         number(p, "lens mm", camera->fov > 0 ? 2400.0 / double(camera->fov) : 0.0); // 3DS keeps fov = 2400 / lens
         number(p, "fov", camera->fov);
+        // Without its nodes the camera is looked through as the file places it, unanimated.
+        flag(p, "keyframed", lib3ds_file_node_by_name(file, camera->name, LIB3DS_CAMERA_NODE) != nullptr);
         endItem(p);
     }
     endList(p);
+    if (!scene_HasCamera(file)) word(p, "no camera", "a default view frames the scene");
+    if (!file->lights) word(p, "no lights", "default light");
     beginList(p, "lights");
     for (const Lib3dsLight *light = file->lights; light; light = light->next) {
         beginItem(p, "light", light->name);
@@ -223,6 +229,7 @@ void describeScene(Printer &p, const Lib3dsFile *file) {
         number(p, "points", mesh->points);
         text(p, "material", mesh->faces > 0 ? mesh->faceL[0].material : ""); // the engine uses the first face's
         flag(p, "texture coordinates", mesh->texels > 0);
+        flag(p, "keyframed", scene_MeshHasNode(file, mesh)); // if not, drawn where its points lie
         char why[SCENE_WHY_SIZE];
         if (!scene_CheckMesh(mesh, why, sizeof why)) text(p, "not drawn", why);
         endItem(p);
@@ -293,12 +300,13 @@ void describeMusic(Printer &p, const std::vector<uint8_t> &bytes, char *problem,
     number(p, "rate", decoder.rate);
     number(p, "channels", decoder.channels);
     number(p, "seconds", decoder.frames >= 0 ? double(decoder.frames) / decoder.rate : decoder.seconds);
-    static SoundMarkerList markers;
-    sound_DecoderMarkers(decoder, markers);
+    // The names time stamps accept: a sampled file's markers, a module's orders ("order0", ...).
+    static SoundCueList cues;
+    sound_ReadCues(bytes.data(), bytes.size(), cues);
     beginList(p, "sync points");
-    for (int i = 0; i < markers.count && i < SOUND_MAX_MARKERS; i++) {
-        beginItem(p, "sync point", markers.markers[i].name);
-        number(p, "seconds", double(markers.markers[i].frame) / decoder.rate);
+    for (int i = 0; i < cues.count && i < SOUND_MAX_MARKERS; i++) {
+        beginItem(p, "sync point", cues.cues[i].name);
+        number(p, "seconds", cues.cues[i].seconds);
         endItem(p);
     }
     endList(p);

@@ -94,6 +94,9 @@ void GlowCapture(double frameDelta, ScenePass scenePass) {
     glViewport(0, 0, n, n);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The last frame's composite left the depth test passing everything: the captured scene
+    // would show its hidden faces, and the glow would add them over the front ones.
+    glDepthFunc(GL_LESS);
     if (scenePass) scenePass(frameDelta);
     if (created(scene)) copyWindowSquare(scene, n);
     Begin2D();
@@ -101,9 +104,11 @@ void GlowCapture(double frameDelta, ScenePass scenePass) {
     ReduceRenderTarget(FIRST_TARGET + 1, FIRST_TARGET + 2);
     ReduceRenderTarget(FIRST_TARGET + 2, FIRST_TARGET + 3);
     End2D();
-    // The colour the capture leaves stays behind the main pass, but its depth would not: the small
-    // scene and the reduction squares would keep the full-size scene from drawing in the corner.
-    glClear(GL_DEPTH_BUFFER_BIT);
+    // The frame then starts as every other frame does, from the clear colour: the capture's black,
+    // its small scene and the reduction squares are gone, and the glow only adds light.
+    const Color &clear = engine.colors[2];
+    glClearColor(clear.red, clear.green, clear.blue, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void DrawFullScreenQuad(const Layer &record, int screenWidth, int screenHeight) {

@@ -163,3 +163,11 @@ int texture_FindNoCase(const char *name) {
         if (strcasecmp(engine.textureSlots[i].name, name) == 0) found = i;
     return found;
 }
+
+int texture_FindFileName(const char *name) {
+    if (!name || !text_FileName(name)[0]) return 0;
+    int found = 0;
+    for (int i = 0; i < ENGINE_TEXTURE_SLOTS; ++i)
+        if (strcasecmp(text_FileName(engine.textureSlots[i].name), text_FileName(name)) == 0) found = i;
+    return found;
+}

@@ -20,7 +20,9 @@ bool LoadTextureFile(const char *path, int textureName, int mipmaps);
 // show's loads). Switching it on or off forgets what the names hold.
 void texture_SetCache(bool on);
 
-// Slot lookups: by exact name, first match; by name without regard to case, last match.
-// Both give 0 when nothing matches.
+// Slot lookups: by exact name, first match; by name without regard to case, last match; by file
+// name without regard to case or folder (a 3DS map name often carries the exporter's folder),
+// last match. All give 0 when nothing matches.
 int texture_FindExact(const char *name);
 int texture_FindNoCase(const char *name);
+int texture_FindFileName(const char *name);

@@ -295,8 +295,10 @@ void reloadAssets(const char *changed, double now, EngineClock clock) {
 void drawMainPass(double frameDelta) {
     const int w = engine.screenWidth, h = engine.screenHeight;
     if (engine.backgroundEnabled) {
-        DrawBackground(engine.backgroundMode, engine.layers[0], w, h, engine.cinemascopeBar,
-                       engine.cinemascopeHeight);
+        // Until "@glsetcinemascope" sets the strip, the background fills the window.
+        const bool stripSet = engine.cinemascopeBar != 0 || engine.cinemascopeHeight != 0;
+        DrawBackground(engine.backgroundMode, engine.layers[0], w, h, stripSet ? engine.cinemascopeBar : 0,
+                       stripSet ? engine.cinemascopeHeight : h);
     }
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -325,7 +327,7 @@ void drawMainPass(double frameDelta) {
 } // namespace
 
 void engine_DrawFrame(double frameDelta) {
-    // The glow's capture clears the whole frame again at once.
+    // The glow's capture clears the whole frame itself, and to the clear colour once it is done.
     if (!engine.glowEnabled) {
         const Color &clear = engine.colors[2];
         glClearColor(clear.red, clear.green, clear.blue, 1.0f);

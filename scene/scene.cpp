@@ -86,16 +86,25 @@ Compiling compiling;
 // per material and map, since the scene then shows the wrong picture.
 GLuint mapTexture(Lib3dsMaterial *material, const char *map, const char *kind, unsigned long reported) {
     const int slot = scene_FindTextureSlot(map);
-    if (slot == 0 && strcasecmp(engine.textureSlots[0].name, map) != 0 && !(material->user.d & reported)) {
+    const char *file = text_FileName(map);
+    if (slot == 0 && strcasecmp(text_FileName(engine.textureSlots[0].name), file) != 0 &&
+        !(material->user.d & reported)) {
         material->user.d |= reported;
         char detail[3 * SCRIPT_TEXT_SIZE];
         snprintf(detail, sizeof detail,
                  "%s map '%s' of material '%s' in scene %d (%s) names no texture slot: load '%s' with "
                  "\"@glloadtextureslot\" before the scene (slot 0's texture is used)",
-                 kind, map, material->name, compiling.slot, compiling.name, map);
+                 kind, map, material->name, compiling.slot, compiling.name, file);
         trace_Error(LOAD, detail);
     }
     return GLuint(slot);
+}
+
+// Unit 0's texture and unit 1's reflection are switched off for a mesh without a map of its
+// own: the list would otherwise draw with whatever texture is bound when it is called.
+void noTexture(GLenum unit) {
+    activeTexture(unit);
+    glDisable(GL_TEXTURE_2D);
 }
 
 void applyMaterial(Lib3dsMaterial *material) {
@@ -103,6 +112,8 @@ void applyMaterial(Lib3dsMaterial *material) {
         glMaterialfv(GL_FRONT, GL_AMBIENT, NO_MATERIAL_AMBIENT);
         glMaterialfv(GL_FRONT, GL_DIFFUSE, NO_MATERIAL_DIFFUSE);
         glMaterialfv(GL_FRONT, GL_SPECULAR, BLACK);
+        noTexture(GL_TEXTURE0_ARB);
+        noTexture(GL_TEXTURE1_ARB);
         return;
     }
     glMaterialfv(GL_FRONT, GL_AMBIENT, BLACK);
@@ -114,7 +125,10 @@ void applyMaterial(Lib3dsMaterial *material) {
         activeTexture(GL_TEXTURE0_ARB);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, texture);
+    } else {
+        noTexture(GL_TEXTURE0_ARB);
     }
+    if (!material->reflection_map.name[0]) noTexture(GL_TEXTURE1_ARB);
     if (material->reflection_map.name[0]) {
         // Unit 1 generates sphere-map coordinates and adds its texel to unit 0's result.
         GLuint texture = mapTexture(material, material->reflection_map.name, "reflection", 2);
@@ -155,8 +169,9 @@ void resetTextureState() {
     glDisable(GL_TEXTURE_2D);
 }
 
-// One mesh into one list: inverse mesh matrix, material, triangles, state reset.
-void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot) {
+// One mesh into one list: inverse mesh matrix, material, triangles, state reset. A node made for
+// a mesh without one (placed false) has no keys, so its points are drawn where they are stored.
+void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot, bool placed = true) {
     char why[SCENE_WHY_SIZE];
     char detail[SCENE_WHY_SIZE + 96];
     if (!scene_CheckMesh(mesh, why, sizeof why)) {
@@ -176,10 +191,12 @@ void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot)
     node->user.d = list;
     scene.lists[slot]++;
     glNewList(list, GL_COMPILE);
-    Lib3dsMatrix inverse;
-    lib3ds_matrix_copy(inverse, mesh->matrix);
-    if (!lib3ds_matrix_inv(inverse)) lib3ds_matrix_identity(inverse); // a flat mesh matrix has none
-    glMultMatrixf(&inverse[0][0]);
+    if (placed) {
+        Lib3dsMatrix inverse;
+        lib3ds_matrix_copy(inverse, mesh->matrix);
+        if (!lib3ds_matrix_inv(inverse)) lib3ds_matrix_identity(inverse); // a flat mesh matrix has none
+        glMultMatrixf(&inverse[0][0]);
+    }
     applyMaterial(meshMaterial(file, mesh));
     emitFaces(mesh, normals);
     resetTextureState();
@@ -209,6 +226,19 @@ void setupLights(Lib3dsFile *file) {
     }
 }
 
+// A scene without lights is lit as modellers light one: a white light at the eye, following
+// the camera. Set while the model-view matrix is the identity.
+void setupDefaultLight() {
+    glEnable(GL_LIGHT0);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, BLACK);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, WHITE);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, WHITE);
+    const float eye[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, eye);
+    const float ahead[3] = {0.0f, 0.0f, -1.0f};
+    glLightfv(GL_LIGHT0, GL_SPOT_DIRECTION, ahead);
+}
+
 // Overshoot past either end is dropped, not carried over. The evaluated pose is the one the next
 // pass shows.
 float nextReplayFrame(const Lib3dsFile *file, double frameDelta) {
@@ -225,15 +255,14 @@ void advanceReplay(Lib3dsFile *file, double frameDelta) {
     if (engine.currentScene >= 0 && engine.currentScene < SCENE_SLOTS) scene.owed[size_t(engine.currentScene)] = false;
 }
 
-// The scene the pass shows, with its camera and target nodes; null when there is nothing to show
-// (no scene, an empty slot, or no such camera), and then nothing advances either.
-Lib3dsFile *viewedScene(Lib3dsNode **camera, Lib3dsNode **target) {
+// The scene the pass shows and how it is looked at; null when there is nothing to show (no
+// scene, an empty slot, or no such camera), and then nothing advances either.
+Lib3dsFile *viewedScene(SceneView *view) {
     const int slot = engine.currentScene;
-    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot] || !scene.cameraSet) return nullptr;
+    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot]) return nullptr;
     Lib3dsFile *file = scene.slots[slot];
-    *camera = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE);
-    *target = lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_TARGET_NODE);
-    return *camera && *target ? file : nullptr;
+    return scene_FindView(file, scene.cameraSet ? scene.cameraName : nullptr, view) != SCENE_VIEW_NONE ? file
+                                                                                                     : nullptr;
 }
 
 } // namespace
@@ -266,8 +295,13 @@ bool scene_LoadSlot(int slot, const char *name) {
     scene.slots[slot] = file;
     trace_Printf("- _Vortan_ \tsuccess on glLoadSceneSlot : %s\n", name);
     if (!scene.cameraSet && file->cameras) setCamera(file->cameras->name);
+    // Meshes no node shows (a converter's file has no keyframer) get nodes of their own.
+    std::vector<Lib3dsNode *> made;
+    for (Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next)
+        if (Lib3dsNode *node = scene_AddMeshNode(file, mesh)) made.push_back(node);
     lib3ds_file_eval(file, 0.0f);
     compiling = {name, slot};
+    for (Lib3dsNode *node : made) compileMesh(node, lib3ds_file_mesh_by_name(file, node->name), file, slot, false);
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_CompileNode(node, slot);
     compiling = {};
     return true;
@@ -282,11 +316,11 @@ void scene_CompileNode(Lib3dsNode *node, int slot) {
     if (mesh) compileMesh(node, mesh, file, slot);
 }
 
-int scene_FindTextureSlot(const char *name) { return texture_FindNoCase(name); }
+int scene_FindTextureSlot(const char *name) { return texture_FindFileName(name); }
 
 void scene_Advance(double frameDelta) {
-    Lib3dsNode *camera, *target;
-    Lib3dsFile *file = viewedScene(&camera, &target);
+    SceneView view;
+    Lib3dsFile *file = viewedScene(&view);
     if (!file) return;
     const int slot = engine.currentScene;
     scene.replayFrame = nextReplayFrame(file, frameDelta);
@@ -302,23 +336,24 @@ void scene_CatchUp() {
 }
 
 void scene_Draw(double frameDelta) {
-    Lib3dsNode *camera, *target;
-    Lib3dsFile *file = viewedScene(&camera, &target);
+    SceneView view;
+    Lib3dsFile *file = viewedScene(&view);
     if (!file) return;
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const int height = engine.screenHeight > 0 ? engine.screenHeight : 1;
-    gluPerspective(camera->data.camera.fov, double(engine.screenWidth) / double(height), SCENE_NEAR, SCENE_FAR);
+    gluPerspective(view.fov, double(engine.screenWidth) / double(height), view.nearPlane, view.farPlane);
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+    if (!file->lights) setupDefaultLight();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f); // 3DS is Z-up, GL looks down -Z
     setupLights(file);                    // placed before the camera: lights do not move with it
-    Lib3dsMatrix view;
-    lib3ds_matrix_camera(view, camera->data.camera.pos, target->data.target.pos, camera->data.camera.roll);
-    glMultMatrixf(&view[0][0]);
+    Lib3dsMatrix matrix;
+    lib3ds_matrix_camera(matrix, view.eye, view.target, view.roll);
+    glMultMatrixf(&matrix[0][0]);
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_DrawNode(node);
 
     advanceReplay(file, frameDelta);
@@ -372,7 +407,8 @@ void glSetCamera() {
     // The scene then shows nothing: say why, naming the camera as the script wrote it.
     const int slot = engine.currentScene;
     Lib3dsFile *file = slot >= 0 && slot < SCENE_SLOTS ? scene.slots[slot] : nullptr;
-    if (file && !lib3ds_file_node_by_name(file, scene.cameraName, LIB3DS_CAMERA_NODE)) {
+    SceneView view;
+    if (file && scene_FindView(file, scene.cameraName, &view) == SCENE_VIEW_NONE) {
         char shown[SCRIPT_TEXT_SIZE];
         text_CopyBounded(shown, name);
         const size_t length = strlen(shown);

@@ -12,8 +12,6 @@ struct Lib3dsNode;
 
 constexpr int SCENE_SLOTS = ENGINE_SCENE_SLOTS;
 constexpr size_t SCENE_CAMERA_NAME_SIZE = SCRIPT_TEXT_SIZE; // a whole parameter always fits
-constexpr float SCENE_NEAR = 1.0f;
-constexpr float SCENE_FAR = 1024.0f;
 
 // All scene state in one record. engine.currentScene (the selected slot) lives in the engine
 // record because the frame loop reads it.

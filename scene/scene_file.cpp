@@ -3,6 +3,8 @@
 // handed to lib3ds, from memory, so both see exactly the same bytes.
 #include "scene/scene_file.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include <lib3ds/camera.h>
 #include <lib3ds/chunk.h>
 #include <lib3ds/io.h>
 #include <lib3ds/node.h>
@@ -617,4 +620,89 @@ bool scene_SmoothNormals(const Lib3dsMesh *mesh, Lib3dsVector *normals, char *wh
         }
     }
     return true;
+}
+
+bool scene_MeshHasNode(Lib3dsFile *file, const Lib3dsMesh *mesh) {
+    return lib3ds_file_node_by_name(file, mesh->name, LIB3DS_OBJECT_NODE) != nullptr;
+}
+
+Lib3dsNode *scene_AddMeshNode(Lib3dsFile *file, Lib3dsMesh *mesh) {
+    if (scene_MeshHasNode(file, mesh)) return nullptr;
+    Lib3dsNode *node = lib3ds_node_new_object();
+    if (!node) return nullptr;
+    snprintf(node->name, sizeof node->name, "%s", mesh->name);
+    node->parent_id = LIB3DS_NO_PARENT;
+    node->node_id = LIB3DS_NO_PARENT;   // no node names it as its parent
+    lib3ds_file_insert_node(file, node);
+    return node;
+}
+
+namespace {
+bool hasCameraNode(const Lib3dsNode *node) {
+    for (; node; node = node->next)
+        if (node->type == LIB3DS_CAMERA_NODE || hasCameraNode(node->childs)) return true;
+    return false;
+}
+
+void defaultView(const Lib3dsFile *file, SceneView *view) {
+    float low[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, high[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
+    for (const Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next)
+        for (Lib3dsDword i = 0; i < mesh->points; ++i)
+            for (int k = 0; k < 3; ++k) {
+                low[k] = std::min(low[k], mesh->pointL[i].pos[k]);
+                high[k] = std::max(high[k], mesh->pointL[i].pos[k]);
+            }
+    double centre[3] = {0, 0, 0}, radius = 0;
+    if (low[0] <= high[0]) {
+        for (int k = 0; k < 3; ++k) {
+            centre[k] = 0.5 * (double(low[k]) + double(high[k]));
+            radius += 0.25 * (double(high[k]) - double(low[k])) * (double(high[k]) - double(low[k]));
+        }
+        radius = std::sqrt(radius);
+    }
+    if (!(radius > 1e-6) || !std::isfinite(radius)) radius = 1.0; // nothing, or one point
+    // From the front, a little to the right and above; far enough for the box's sphere to fit
+    // the lens vertically (the window is at least as wide as high, so it fits across too).
+    const double direction[3] = {0.35, -1.0, 0.3};
+    const double length = std::sqrt(0.35 * 0.35 + 1.0 + 0.3 * 0.3);
+    const double distance = radius / std::sin(double(SCENE_DEFAULT_FOV) * 3.14159265358979323846 / 360.0);
+    for (int k = 0; k < 3; ++k) {
+        view->target[k] = float(centre[k]);
+        view->eye[k] = float(centre[k] + direction[k] / length * distance);
+    }
+    view->roll = 0.0f;
+    view->fov = SCENE_DEFAULT_FOV;
+    view->nearPlane = float(std::max(distance - 1.05 * radius, 0.01 * distance));
+    view->farPlane = float(distance + 1.05 * radius);
+}
+} // namespace
+
+bool scene_HasCamera(Lib3dsFile *file) { return file->cameras || hasCameraNode(file->nodes); }
+
+SceneViewKind scene_FindView(Lib3dsFile *file, const char *name, SceneView *view) {
+    if (!scene_HasCamera(file)) {
+        defaultView(file, view);
+        return SCENE_VIEW_DEFAULT;
+    }
+    if (!name) return SCENE_VIEW_NONE;
+    view->nearPlane = SCENE_NEAR;
+    view->farPlane = SCENE_FAR;
+    Lib3dsNode *camera = lib3ds_file_node_by_name(file, name, LIB3DS_CAMERA_NODE);
+    Lib3dsNode *target = lib3ds_file_node_by_name(file, name, LIB3DS_TARGET_NODE);
+    if (camera && target) {
+        lib3ds_vector_copy(view->eye, camera->data.camera.pos);
+        lib3ds_vector_copy(view->target, target->data.target.pos);
+        view->roll = camera->data.camera.roll;
+        view->fov = camera->data.camera.fov;
+        return SCENE_VIEW_CAMERA_NODES;
+    }
+    // A camera object without its nodes: as the file places it. Nodes without the object, or one
+    // node of the pair missing, show nothing, as before.
+    Lib3dsCamera *object = lib3ds_file_camera_by_name(file, name);
+    if (!object || camera || target) return SCENE_VIEW_NONE;
+    lib3ds_vector_copy(view->eye, object->position);
+    lib3ds_vector_copy(view->target, object->target);
+    view->roll = object->roll;
+    view->fov = object->fov;
+    return SCENE_VIEW_CAMERA_OBJECT;
 }

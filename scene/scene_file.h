@@ -1,6 +1,7 @@
 // Reading untrusted 3DS files: our own structural check of the bytes, then lib3ds reading the
-// same bytes from memory, and the index checks of the compile step. No GL here, so the fuzzer
-// and the benchmark use it without a window.
+// same bytes from memory, the index checks of the compile step, and what a file written by a
+// converter lacks (nodes for its meshes, a camera). No GL here, so the fuzzer, the checker and
+// the benchmark use it without a window.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -41,3 +42,39 @@ bool scene_CheckMesh(const Lib3dsMesh *mesh, char *why, size_t whySize);
 // grows with the face count only; false with a reason when the work would exceed
 // SCENE_MAX_SMOOTHING_WORK.
 bool scene_SmoothNormals(const Lib3dsMesh *mesh, Lib3dsVector *normals, char *why, size_t whySize);
+
+// Whether an object node shows the mesh (nodes refer to meshes by name).
+bool scene_MeshHasNode(Lib3dsFile *file, const Lib3dsMesh *mesh);
+
+// Converters write meshes without keyframer nodes. Gives such a mesh a top-level object node of
+// its name without keys (it evaluates to the identity, so the mesh's points are drawn where the
+// file stores them, as a modeller shows the mesh) and returns it; null when the mesh has a node
+// already or memory runs out.
+Lib3dsNode *scene_AddMeshNode(Lib3dsFile *file, Lib3dsMesh *mesh);
+
+// How a scene is looked at: from eye towards target, turned by roll (as 3DS stores it), through
+// a vertical field of view of fov degrees, between the near and far planes.
+struct SceneView {
+    Lib3dsVector eye, target;
+    float roll, fov;
+    float nearPlane, farPlane;
+};
+
+enum SceneViewKind {
+    SCENE_VIEW_NONE,           // the file has cameras, but none of that name
+    SCENE_VIEW_CAMERA_NODES,   // a camera's animated camera and target nodes
+    SCENE_VIEW_CAMERA_OBJECT,  // a camera object without nodes, as the file stores it
+    SCENE_VIEW_DEFAULT,        // the file has no camera: a view that frames every mesh
+};
+
+constexpr float SCENE_NEAR = 1.0f;          // the planes of a scene's own cameras
+constexpr float SCENE_FAR = 1024.0f;
+constexpr float SCENE_DEFAULT_FOV = 45.0f;  // the default view's lens, degrees
+
+// Whether the file has a camera at all: a camera object or a camera node.
+bool scene_HasCamera(Lib3dsFile *file);
+
+// The view through the camera called name (null: none chosen yet). The default view looks at
+// the box around every mesh point from the front (-y in 3DS's z-up space), a little to the right
+// and above, at a distance at which the whole box fits, with planes around the box.
+SceneViewKind scene_FindView(Lib3dsFile *file, const char *name, SceneView *view);

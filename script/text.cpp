@@ -97,3 +97,10 @@ void text_Slice(const char *source, size_t sourceSize, char *destination, size_t
     for (size_t i = 0; i < count; i++) destination[i] = i < available ? source[a + i] : '\0';
     destination[count] = '\0';
 }
+
+const char *text_FileName(const char *path) {
+    const char *name = path;
+    for (const char *c = path; *c; ++c)
+        if (*c == '/' || *c == '\\') name = c + 1;
+    return name;
+}

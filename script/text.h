@@ -31,6 +31,9 @@ void text_Squeeze(char *text);
 void text_Slice(const char *source, size_t sourceSize, char *destination, size_t destinationSize,
                 size_t a, size_t n);
 
+// The file name of a path: what follows its last '/' or '\\' (the whole text without one).
+const char *text_FileName(const char *path);
+
 // Array overloads: the compiler supplies the bound, so a caller cannot pass the wrong one.
 template <size_t N> inline size_t text_CopyBounded(char (&destination)[N], const char *source) {
     return text_CopyBounded(destination, source, N);

@@ -10,7 +10,7 @@ packages=(
   libsdl2-dev libsndfile1-dev libopenmpt-dev
   libfltk1.3-dev libjpeg-dev libpng-dev
   xvfb xauth xdotool x11-utils imagemagick ffmpeg
-  libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libassimp-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libassimp-dev assimp-utils openscenegraph
 )
 
 missing=()

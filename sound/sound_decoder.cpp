@@ -67,6 +67,8 @@ bool openModule(SoundDecoder &decoder, int moduleRate) {
         nullptr, &error, nullptr, nullptr);
     if (!module) return false;
     openmpt_module_set_repeat_count(module, 0); // the stream loops it itself, reporting each end
+    // A seek then starts the notes already sounding at the new place, as the unbroken run has them.
+    openmpt_module_ctl_set_boolean(module, "seek.sync_samples", 1);
     decoder.kind = SOUND_DECODER_MODULE;
     decoder.module = module;
     decoder.rate = moduleRate;
@@ -158,7 +160,22 @@ bool sound_DecoderSeek(SoundDecoder &decoder, int64_t frame) {
         return openSampled(decoder);
     }
     if (decoder.kind == SOUND_DECODER_MODULE) {
-        openmpt_module_set_position_seconds(decoder.module, double(frame) / decoder.rate);
+        // libopenmpt lands on the start of a row, which may lie after the frame asked for: step
+        // back until it lies at or before it, then render the rest of the way, so the module
+        // sounds from the frame exactly as the unbroken run.
+        const double target = double(frame) / decoder.rate;
+        double landed = openmpt_module_set_position_seconds(decoder.module, target);
+        double back = 0.02;
+        for (int tries = 0; landed > target && tries < 24; ++tries, back *= 2.0)
+            landed = openmpt_module_set_position_seconds(decoder.module, target - back);
+        int64_t skip = landed <= target ? int64_t(llround((target - landed) * decoder.rate)) : 0;
+        while (skip > 0) {
+            const int step = int(std::min<int64_t>(skip, SOUND_DECODE_SCRATCH / 2));
+            const size_t got = openmpt_module_read_interleaved_float_stereo(decoder.module, decoder.rate, size_t(step),
+                                                                           decoder.scratch);
+            if (got == 0) break;
+            skip -= int64_t(got);
+        }
         return true;
     }
     return false;

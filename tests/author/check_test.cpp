@@ -5,6 +5,9 @@
 #include <string>
 #include <sys/stat.h>
 
+#include <lib3ds/camera.h>
+#include <lib3ds/file.h>
+
 #include "author/check.h"
 #include "draw/draw.h"
 #include "engine/engine.h"
@@ -107,6 +110,18 @@ void writeAssets() {
     scenegen_WriteUser(SgUserScene{false, "Front", "Light01", "OK.TGA"}, "datas/s.3ds");
     testfs_WriteFile("datas/cut.3ds", testfs_ReadFile("datas/s.3ds").substr(0, 100));
     testfs_WriteFile("datas/noise.wav", std::string(64, 'x'));
+    // No keyframer: a camera object and a mesh whose map carries the exporter's folder; and a
+    // file without any camera.
+    for (bool withCamera : {true, false}) {
+        Lib3dsFile *file = scenegen_NewFile(10);
+        if (withCamera) lib3ds_file_insert_camera(file, lib3ds_camera_new("Cam1"));
+        SgMaterial material;
+        material.texture = "C:\\maps\\OK.TGA";
+        scenegen_AddMaterial(file, material);
+        scenegen_AddMesh(file, "box", scenegen_Triangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}), "material");
+        scenegen_Save(file, withCamera ? "datas/bare.3ds" : "datas/nocam.3ds");
+        lib3ds_file_free(file);
+    }
 }
 
 TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
@@ -124,7 +139,12 @@ TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
          "5: error: @glsetcamera: scene slot 0 has no camera 'Back', so it shows nothing; its cameras: 'Front'"},
         {"@glloadsceneslot 1|0|s.3ds\n@glloadtextureslot 1|ok.tga|0|1\n",
          "2: warning: @glloadsceneslot: material 'material' names the texture map 'OK.TGA', which no texture slot "
-         "loaded before this line provides; slot 0's picture will be used"},
+         "loaded before this line provides; slot 0's picture will be used (load 'OK.TGA' before this line)"},
+        {"@glloadtextureslot 1|ok.tga|0|1\n@glloadsceneslot 1|0|bare.3ds\n@glsetcurrentscene 1|0\n@glsetcamera 1|Cam1|\n"
+         "@glsetcamera 1|Nope|\n",
+         "6: error: @glsetcamera: scene slot 0 has no camera 'Nope', so it shows nothing; its cameras: 'Cam1'"},
+        {"@glloadtextureslot 1|ok.tga|0|1\n@glloadsceneslot 1|0|nocam.3ds\n",
+         "3: warning: @glloadsceneslot: scene file 'datas/nocam.3ds' has no camera: a default view frames the scene"},
         {"@glfx_rtparam 1|1|512\n", "2: error: @glfx_rtparam: a render target of 512 pixels is larger than the "
                                     "640x480 window (--resolution); the glow copies it from the window"},
         {"@glsetcinemascope 1|1|50\n",

@@ -1,5 +1,5 @@
-// --inspect on each kind of file: a generated scene, TGAs of every kind and broken ones, a WAV
-// with known cues, each seen as the engine sees it.
+// --inspect on each kind of file: generated scenes, TGAs of every kind and broken ones, a WAV
+// with known cues and a game's module, each seen as the engine sees it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -28,12 +28,21 @@ TEST(Inspect, SceneShowsItsCamerasLightsMeshesAndMaps) {
               "s.3ds: 3DS scene\n"
               "  first keyframe: 0\n"
               "  last keyframe: 50\n"
-              "  camera 'Front': position (30, -40, 25), target (0, 0, 0), lens mm 53.3333, fov 45\n"
+              "  camera 'Front': position (30, -40, 25), target (0, 0, 0), lens mm 53.3333, fov 45, keyframed yes\n"
               "  light 'Sun': kind point, position (20, -20, 40), colour (1, 1, 1)\n"
-              "  mesh 'cube': faces 12, points 24, material 'material', texture coordinates yes\n"
+              "  mesh 'cube': faces 12, points 24, material 'material', texture coordinates yes, keyframed yes\n"
               "  material 'material': ambient (0.2, 0.2, 0.2), diffuse (1, 1, 1), specular (0.301961, 0.301961, "
               "0.301961), shininess 0.3, transparency 0, texture map 'brick.tga', reflection map ''\n");
     EXPECT_EQ(status, 0);
+    // A converter's kind of file: no camera, no light, a mesh without a keyframer node.
+    Lib3dsFile *bare = scenegen_NewFile(10);
+    scenegen_AddMesh(bare, "box", scenegen_Triangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}), "");
+    ASSERT_TRUE(scenegen_Save(bare, "bare.3ds"));
+    lib3ds_file_free(bare);
+    EXPECT_EQ(inspect({"bare.3ds"}, false, &status),
+              "bare.3ds: 3DS scene\n  first keyframe: 0\n  last keyframe: 100\n" // lib3ds's range without a keyframer
+              "  no camera: a default view frames the scene\n  no lights: default light\n"
+              "  mesh 'box': faces 1, points 3, material '', texture coordinates yes, keyframed no\n");
     std::string json = inspect({"cut.3ds"}, true, &status);
     EXPECT_EQ(json.rfind("{\"files\":[{\"path\":\"cut.3ds\",\"kind\":\"3DS scene\",\"ok\":false,\"problem\":\"", 0), 0u)
         << json;
@@ -59,7 +68,9 @@ TEST(Inspect, TgaAndWhyABrokenOneIsRefused) {
     EXPECT_EQ(status, 1);
 }
 
-TEST(Inspect, WavShowsItsFormatLengthAndCues) {
+// Sync points as stamps name them: a WAV's cues, a module's orders (a game's module, see
+// tests/sound/data/README.md).
+TEST(Inspect, MusicShowsItsFormatLengthAndSyncPoints) {
     TestCwd cwd("inspect-wav");
     std::vector<int16_t> samples(22050);
     testfs_WriteFile("cues.wav", musicgen_WavBytes(samples.data(), samples.size(), 1, 22050,
@@ -69,6 +80,11 @@ TEST(Inspect, WavShowsItsFormatLengthAndCues) {
               "{\"files\":[{\"path\":\"cues.wav\",\"kind\":\"music\",\"format\":\"WAV (Microsoft), Signed 16 bit "
               "PCM\",\"rate\":22050,\"channels\":1,\"seconds\":1,\"sync_points\":[{\"name\":\"drop\",\"seconds\":0.5},"
               "{\"name\":\"break \\\"b\\\"\",\"seconds\":0.750023}],\"ok\":true}]}\n");
+    EXPECT_EQ(status, 0);    testfs_WriteFile("game.it", testfs_ReadFile(SOUND_TEST_DATA "/biniax_common02.it"));
+    const std::string module = inspect({"game.it"}, false, &status);
+    EXPECT_NE(module.find("  seconds: 115.2\n  sync point 'order0': seconds 0\n  sync point 'order1': seconds 3.84\n"),
+              std::string::npos) << module;
+    EXPECT_NE(module.find("  sync point 'order28': seconds 107.52\n  order list: 2 2 0 0"), std::string::npos) << module;
     EXPECT_EQ(status, 0);
 }
 

@@ -1,16 +1,21 @@
 // Scenes drawn for real in a window under Xvfb: loading with its trace lines, what the camera
-// shows where, materials, replay and the scene commands run by the script.
+// shows where, materials, replay, the scene commands run by the script, files written by other
+// tools (assimp and OpenSceneGraph's converters), and the glow and background around a scene.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <GL/gl.h>
+#include <lib3ds/camera.h>
 #include <lib3ds/file.h>
 #include <lib3ds/node.h>
 
 #include "base/console.h"
 #include "base/trace.h"
+#include "draw/draw.h"
 #include "engine/engine.h"
 #include "scene/scene.h"
 #include "tests/support/engine_stage.h"
@@ -264,6 +269,125 @@ TEST_F(SceneDraw, ScriptSelectsTheSceneAndItsCameras) {
               std::string::npos)
         << trace();
     EXPECT_TRUE(frame(0, true)); // selecting again: Camera01
+}
+
+// A textured cube as a modeller's OBJ, whose map carries a folder as exporters write it.
+constexpr const char *CUBE_OBJ = "mtllib cube.mtl\no Box\n"
+                                 "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+                                 "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nusemtl brick\n"
+                                 "f 1/1 3/3 2/2\nf 1/1 4/4 3/3\nf 5/1 6/2 7/3\nf 5/1 7/3 8/4\nf 1/1 2/2 6/3\nf 1/1 6/3 5/4\n"
+                                 "f 2/1 3/2 7/3\nf 2/1 7/3 6/4\nf 3/1 4/2 8/3\nf 3/1 8/3 7/4\nf 4/1 1/2 5/3\nf 4/1 5/3 8/4\n";
+
+// Files from other tools: no camera, no light (each converter's output), a map name with the
+// exporter's folder (assimp), a material without a map (OpenSceneGraph leaves out a map it
+// cannot open), and a file without keyframer nodes (a camera object and a mesh alone). Slot
+// 0 holds green and slot 1 red under the map's file name; every row must show its mesh lit, in
+// the colour its material and map give, framed inside the window.
+TEST_F(SceneDraw, FilesFromOtherToolsDrawFramedLitAndMapped) {
+    testfs_WriteFile(cwd.path + "/cube.obj", CUBE_OBJ);
+    testfs_WriteFile(cwd.path + "/cube.mtl", "newmtl brick\nKd 0.8 0.3 0.2\nmap_Kd textures/brick.tga\n");
+    const std::string convert = "cd '" + cwd.path + "' && assimp export cube.obj assimp.3ds >convert.log 2>&1 && "
+                                "osgconv cube.obj osg.3ds >>convert.log 2>&1";
+    ASSERT_EQ(std::system(convert.c_str()), 0) << testfs_ReadFile(cwd.path + "/convert.log");
+
+    // No keyframer at all: a camera object looking at a triangle as Camera01 of the probe scene
+    // would, and the triangle's mesh without a node; its matrix (a modeller's pivot) does not
+    // move the points, which lie where the file stores them.
+    Lib3dsFile *file = scenegen_NewFile(100);
+    Lib3dsCamera *camera = lib3ds_camera_new("Cam1");
+    camera->position[1] = -10.0f;
+    camera->fov = 45.0f;
+    lib3ds_file_insert_camera(file, camera);
+    scenegen_AddPointLight(file, "Light01", {0, -1000, 0});
+    scenegen_AddMaterial(file, paint("paint", 0.8f, 0.4f, 0.2f));
+    scenegen_AddMesh(file, "tri", scenegen_Triangle(A, B, C), "paint")->matrix[3][0] = 5.0f;
+    save(file, "object.3ds");
+
+    etest_SolidTexture(0, 4, 4, 0, 255, 0, 255);
+    etest_SolidTexture(1, 4, 4, 255, 0, 0, 255);
+    text_CopyBounded(engine.textureSlots[0].name, "grass.tga");
+    text_CopyBounded(engine.textureSlots[1].name, "maps/BRICK.TGA");
+    const struct {
+        const char *file;
+        bool red;        // textured by slot 1, else the material's own orange
+        Pixel probe;     // a pixel the mesh covers
+    } rows[] = {
+        {"assimp.3ds", true, {W / 2.0, H / 2.0}},
+        {"osg.3ds", false, {W / 2.0, H / 2.0}},
+        {"object.3ds", false, centroid()},
+    };
+    for (const auto &row : rows) {
+        scene_ResetState();
+        trace_Reset();
+        ASSERT_TRUE(scene_LoadSlot(0, row.file)) << trace();
+        EXPECT_EQ(trace().find("names no texture slot"), std::string::npos) << row.file << trace();
+        engine.currentScene = 0;
+        glBindTexture(GL_TEXTURE_2D, 0); // what a mesh without a map must not show
+        engine_DrawFrame(0.0);
+        const TestPixel p = at(row.probe);
+        if (row.red) {
+            EXPECT_TRUE(p.r > 80 && p.g < 10 && p.b < 10) << row.file << " " << int(p.r) << "," << int(p.g) << "," << int(p.b);
+        } else {
+            EXPECT_TRUE(p.r > 80 && p.g > p.b && p.g < p.r) << row.file << " " << int(p.r) << "," << int(p.g) << "," << int(p.b);
+        }
+        // Framed: the mesh covers a good part of the window and none of its corners.
+        int covered = 0;
+        for (int y = 0; y < H; y += 4)
+            for (int x = 0; x < W; x += 4) covered += !background({double(x), double(y)});
+        EXPECT_GT(covered, W * H / 16 / 20) << row.file;
+        for (Pixel corner : {Pixel{1, 1}, Pixel{W - 2.0, 1}, Pixel{1, H - 2.0}, Pixel{W - 2.0, H - 2.0}})
+            EXPECT_TRUE(background(corner)) << row.file << " " << corner.x << "," << corner.y;
+    }
+}
+
+// The glow only adds light: with a red face in front of a green one, the frames with the glow on
+// (two, so the second starts from what the first's composite left) are nowhere darker than the
+// frame without it, add no green (the hidden face), and equal it where the glow reaches nothing.
+// A background without bars fills the window.
+TEST_F(SceneDraw, GlowOnlyAddsLightAndABackgroundFillsTheWindowWithoutBars) {
+    Lib3dsFile *file = probeFile();
+    scenegen_AddMaterial(file, paint("red", 0.5f, 0.0f, 0.0f));
+    scenegen_AddMaterial(file, paint("green", 0.0f, 1.0f, 0.0f));
+    addTriangle(file, "a_front", "red");
+    scenegen_AddMesh(file, "b_back", scenegen_Triangle({-3, 4, -2}, {3, 4, -2}, {0, 4, 3}), "green");
+    scenegen_AddObjectNode(file, "b_back", nullptr, {0, 0, 0}, {0, 0, 0});
+    show(file);
+    scene.replaySpeed = 0.0f;
+    for (auto [target, size] : {std::pair{"1", "64"}, {"2", "32"}, {"3", "16"}}) {
+        etest_Params({"0", target, size});
+        glFx_RenderTargetParam();
+        etest_Params({"0", target, "0.5"});
+        glFx_RenderTargetAlpha();
+    }
+    auto frame = [&] {
+        engine_DrawFrame(0.0);
+        std::vector<uint8_t> pixels(size_t(W) * H * 4);
+        glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    const std::vector<uint8_t> plain = frame();
+    engine.glowEnabled = 1;
+    frame();
+    const std::vector<uint8_t> glow = frame();
+    int darker = 0, changedCorners = 0;
+    for (size_t i = 0; i < plain.size(); ++i)
+        if (i % 4 != 3) darker += glow[i] + 1 < plain[i];
+    for (int y : {0, 1, 2, H - 3, H - 2, H - 1})
+        for (int x : {0, 1, 2, W - 3, W - 2, W - 1})
+            for (int c = 0; c < 3; ++c) changedCorners += glow[(size_t(y) * W + size_t(x)) * 4 + size_t(c)] != plain[(size_t(y) * W + size_t(x)) * 4 + size_t(c)];
+    EXPECT_EQ(darker, 0);
+    EXPECT_EQ(changedCorners, 0);
+    const size_t middle = (size_t(centroid().y) * W + size_t(centroid().x)) * 4;
+    EXPECT_GT(glow[middle], plain[middle]);           // the red face glows
+    EXPECT_LE(glow[middle + 1], plain[middle + 1] + 2); // the face behind it does not
+
+    engine.glowEnabled = 0;
+    engine.backgroundEnabled = 1;
+    engine.backgroundMode = 1;
+    engine.colors[0] = engine.colors[1] = {0.0f, 0.5f, 0.0f};
+    engine_DrawFrame(0.0);
+    for (Pixel p : {Pixel{2, 2}, Pixel{W - 3.0, H - 3.0}, Pixel{W / 2.0, H - 3.0}})
+        EXPECT_TRUE(nearColour(p, 0, 128, 0)) << p.x << "," << p.y;
 }
 
 } // namespace
