@@ -65,11 +65,7 @@ std::vector<uint32_t> clientPixels(HWND control) {
     RECT client;
     GetClientRect(control, &client);
     BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader = {sizeof info.bmiHeader, client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void *bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -84,6 +80,12 @@ std::vector<uint32_t> clientPixels(HWND control) {
     return pixels;
 }
 
+SIZE windowSize(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
 // BM_SETIMAGE keeps the picture on screen when a name cannot be loaded (the name and type flag
 // change all the same) and reads JPEG files as well as resources; PBX_SETSTYLE changes flags,
 // edge and border, and the size only when both edges are given; PBX_SETCURSOR's cursor is shown.
@@ -92,62 +94,49 @@ TEST_F(Win32Dialog, PictureBoxMessages) {
     ASSERT_TRUE(box);
     EXPECT_EQ(PictureBox_Flags(box), PBS_FIT | PBS_RESOURCE);
     const std::vector<uint32_t> banner = clientPixels(box);
-    ASSERT_FALSE(banner.empty());
-    const uint32_t face = GetSysColor(COLOR_BTNFACE);   // 0x00BBGGRR
-    const uint32_t faceBgra = ((face & 0xFF) << 16) | (face & 0xFF00) | ((face >> 16) & 0xFF);
+    const uint32_t face = GetSysColor(COLOR_BTNFACE); // 0x00BBGGRR
     size_t painted = 0;
-    for (uint32_t p : banner) painted += (p & 0xFFFFFF) != faceBgra;
+    for (uint32_t p : banner) painted += (p & 0xFFFFFF) != (((face & 0xFF) << 16) | (face & 0xFF00) | (face >> 16 & 0xFF));
     EXPECT_GT(painted, banner.size() / 2) << "the banner is not painted";
 
-    struct Case {
-        const char *name;
-        uint32_t types;
-        intptr_t result;
-        uint32_t flags;
-    };
     const std::string file = std::string(getenv("TEMP") ? getenv("TEMP") : ".") + "\\vortan-banner.jpg";
     const RcData jpeg = resource_FindRcData(3);
     FILE *out = fopen(file.c_str(), "wb");
     ASSERT_TRUE(out && jpeg.bytes);
     fwrite(jpeg.bytes, 1, jpeg.size, out);
     fclose(out);
-    const Case cases[] = {
-        {"no-such-picture.jpg", 0, 1, PBS_FIT},                 // not loaded: the banner stays
-        {"#99", PBS_RESOURCE2, 1, PBS_FIT | PBS_RESOURCE2},     // no such resource
-        {"#3", PBS_ICON, 1, PBS_FIT | PBS_ICON},                // the program has no icon resources
-        {file.c_str(), 0, 0, PBS_FIT},                          // the banner's bytes as a file
+    const struct { const char *name; uint32_t types; intptr_t result; uint32_t flags; } cases[] = {
+        {"no-such-picture.jpg", 0, 1, PBS_FIT},             // not loaded: the banner stays
+        {"#99", PBS_RESOURCE2, 1, PBS_FIT | PBS_RESOURCE2}, // no such resource
+        {"#3", PBS_ICON, 1, PBS_FIT | PBS_ICON},            // the program has no icon resources
+        {file.c_str(), 0, 0, PBS_FIT},                      // the banner's bytes as a file
         {"#3", PBS_RESOURCE, 0, PBS_FIT | PBS_RESOURCE},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         EXPECT_EQ(SendMessageA(box, BM_SETIMAGE, c.types, reinterpret_cast<LPARAM>(c.name)), c.result) << c.name;
         EXPECT_EQ(PictureBox_Flags(box), c.flags) << c.name;
         EXPECT_EQ(clientPixels(box), banner) << c.name;
     }
     remove(file.c_str());
 
-    RECT before, after;
-    GetWindowRect(box, &before);
+    const SIZE before = windowSize(box);
     EXPECT_EQ(SendMessageA(box, PBX_SETSTYLE, PBS_FIT | PBS_CLIENTEDGE, MAKELPARAM(200, 0)), 0);
-    GetWindowRect(box, &after);
     EXPECT_EQ(PictureBox_Flags(box), PBS_FIT | PBS_CLIENTEDGE | PBS_RESOURCE);
-    EXPECT_EQ(after.right - after.left, before.right - before.left);
-    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    EXPECT_TRUE(windowSize(box).cx == before.cx && windowSize(box).cy == before.cy);
     EXPECT_EQ(GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, LONG(WS_EX_CLIENTEDGE));
     const LONG border = GetWindowLongA(box, GWL_STYLE) & LONG(WS_BORDER);
     SendMessageA(box, PBX_SETSTYLE, PBS_FIT | PBS_TOGGLEBORDER, MAKELPARAM(120, 30));
     EXPECT_EQ(GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
     EXPECT_NE(GetWindowLongA(box, GWL_STYLE) & LONG(WS_BORDER), border);
-    GetWindowRect(box, &after);
-    EXPECT_EQ(after.right - after.left, 120);
-    EXPECT_EQ(after.bottom - after.top, 30);
+    EXPECT_TRUE(windowSize(box).cx == 120 && windowSize(box).cy == 30);
 
     HCURSOR cross = LoadCursor(nullptr, IDC_CROSS);
+    const LPARAM hover = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
     EXPECT_EQ(SendMessageA(box, PBX_SETCURSOR, 0, reinterpret_cast<LPARAM>(cross)), 0);
-    EXPECT_EQ(SendMessageA(box, WM_SETCURSOR, reinterpret_cast<WPARAM>(box), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
-              TRUE);
+    EXPECT_EQ(SendMessageA(box, WM_SETCURSOR, reinterpret_cast<WPARAM>(box), hover), TRUE);
     EXPECT_EQ(GetCursor(), cross);
-    SendMessageA(box, PBX_SETCURSOR, 0, 0);   // back to the class cursor
-    SendMessageA(box, WM_SETCURSOR, reinterpret_cast<WPARAM>(box), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageA(box, PBX_SETCURSOR, 0, 0); // back to the class cursor
+    SendMessageA(box, WM_SETCURSOR, reinterpret_cast<WPARAM>(box), hover);
     EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW));
 }
 
