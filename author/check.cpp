@@ -120,6 +120,7 @@ struct Checker {
     int currentScene;
     std::vector<uint8_t> bytes;             // the file being probed
     char musicPath[ENGINE_PATH_SIZE]; // the music of the last "@initsound", for sync-point names
+    bool musicReported;               // that music was reported unusable: its names are not again
 };
 
 void finding(Checker &c, int fileLine, bool error, const char *format, ...) __attribute__((format(printf, 4, 5)));
@@ -218,6 +219,8 @@ void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
         int rate = atoi(script_Param(2));
         if (!probe_Music(c.bytes, rate > 0 ? rate : 44100, why, sizeof why))
             finding(c, fileLine, true, "music file '%s' cannot be decoded: %s", full, why);
+        else
+            c.musicReported = false;
     } else if (opcode == OP_LOADSCENE) {
         int slot = atoi(script_Param(1));
         Lib3dsFile *file = scene_Read3ds(c.bytes.data(), c.bytes.size(), why, sizeof why);
@@ -240,6 +243,7 @@ void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
 
 void checkFile(Checker &c, int fileLine, int opcode, const char *what, const char *name) {
     if (name[0] == '\0') return;
+    if (opcode == OP_INITSOUND) c.musicReported = true; // until the file is found usable
     char full[ENGINE_PATH_SIZE];
     if (!engine_JoinPath(full, sizeof full, c.resourceDir, name)) {
         finding(c, fileLine, true, "%s path is too long", what);
@@ -375,7 +379,7 @@ void followState(Checker &c, int opcode, int fileLine) {
         const Lib3dsFile *file = c.currentScene >= 0 ? c.scenes[c.currentScene] : nullptr;
         char names[SCRIPT_TEXT_SIZE];
         if (length > 0 && p1[length - 1] == '\n') {
-            finding(c, fileLine, false, "@glsetcamera: the camera name carries the line end and will match no camera; "
+            finding(c, fileLine, true, "@glsetcamera: the camera name carries the line end and will match no camera; "
                     "end the line with '|'");
         } else if (SceneView view; file && scene_FindView(const_cast<Lib3dsFile *>(file), p1, &view) == SCENE_VIEW_NONE) {
             cameraNames(file, names);
@@ -449,6 +453,8 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
     memset(c.slotNames, 0, sizeof c.slotNames);
     memset(c.slotLoaded, 0, sizeof c.slotLoaded);
     c.currentScene = -1;
+    c.musicPath[0] = '\0';
+    c.musicReported = false;
     if (summary) *summary = CheckSummary{};
 
     script_Reset();
@@ -514,7 +520,8 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
         withoutLineEnd(script_Param(0), stampText);
         char cueMessage[1024];
         if (isalpha(static_cast<unsigned char>(stampText[0])) || stampText[0] == '_') {
-            if (!cue_CheckStamp(stampText, c.musicPath, &stamp, cueMessage, sizeof cueMessage))
+            // One mistake, one message: names in a music file already reported unusable are not.
+            if (!cue_CheckStamp(stampText, c.musicPath, &stamp, cueMessage, sizeof cueMessage) && !c.musicReported)
                 finding(c, fileLine, true, "%s", cueMessage);
         } else if (stampText[0] != '\0' && !isNumber(stampText, false)) {
             finding(c, fileLine, true, "time stamp '%s' is not a number", stampText);

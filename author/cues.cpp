@@ -3,8 +3,10 @@
 #include "author/cues.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/trace.h"
@@ -74,6 +76,25 @@ void scriptMusicPath(char (&path)[ENGINE_PATH_SIZE]) {
 }
 } // namespace
 
+namespace {
+// A signed offset written as an ordinary number: digits, a point, an exponent; no "inf", "nan"
+// or hex, which strtod would take.
+bool readOffset(const char *text, double *value) {
+    const char *p = text + 1;
+    bool digits = false;
+    for (; isdigit(static_cast<unsigned char>(*p)) || *p == '.'; ++p) digits = digits || *p != '.';
+    if (digits && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (*p == '+' || *p == '-') ++p;
+        if (!isdigit(static_cast<unsigned char>(*p))) return false;
+        while (isdigit(static_cast<unsigned char>(*p))) ++p;
+    }
+    if (!digits || *p != '\0') return false;
+    *value = strtod(text, nullptr);
+    return std::isfinite(*value);
+}
+} // namespace
+
 bool cue_Resolve(const char *text, const SoundCueList &list, double *seconds) {
     char name[SCRIPT_TEXT_SIZE];
     size_t length = 0;
@@ -81,17 +102,21 @@ bool cue_Resolve(const char *text, const SoundCueList &list, double *seconds) {
         if (!isspace(static_cast<unsigned char>(*p))) name[length++] = *p;
     name[length] = '\0';
     if (findName(list, name, seconds)) return true;
-    char *sign = nullptr;
-    for (char *p = name + 1; *p; ++p)
-        if (*p == '+' || *p == '-') sign = p;
-    if (!sign) return false;
-    char *end = nullptr;
-    const double offset = strtod(sign, &end);
-    if (end == sign + 1 || *end != '\0') return false;
-    *sign = '\0';
-    if (!findName(list, name, seconds)) return false;
-    *seconds += offset;
-    return true;
+    // A name, then a signed offset: each sign from the right is tried, so neither an exponent's
+    // sign ("drop+1e-3") nor a sign inside a label ("build-up+2") is taken for the offset's.
+    for (size_t at = length; at-- > 1;) {
+        if (name[at] != '+' && name[at] != '-') continue;
+        double offset = 0.0;
+        if (!readOffset(name + at, &offset)) continue;
+        const char sign = name[at];
+        name[at] = '\0';
+        const bool found = findName(list, name, seconds);
+        name[at] = sign;
+        if (!found) continue;
+        *seconds += offset;
+        return true;
+    }
+    return false;
 }
 
 void cue_KnownNames(const SoundCueList &list, char *out, size_t size) {
@@ -115,7 +140,7 @@ double cue_StampReader(const char *text) {
     snprintf(detail, sizeof detail, "script line %d: time stamp '%s' names no sync point of the music, read as 0 (sync points: %s)",
              line >= 0 && line < SCRIPT_MAX_LINES ? script.fileLine[line] : 0, stamp, known);
     trace_Error("script_Eval", detail);
-    return atof(text);
+    return 0.0; // text that begins with a letter is no number ("inferno" is not infinity)
 }
 
 bool cue_CheckStamp(const char *text, const char *musicPath, double *seconds, char *message, size_t size) {
@@ -134,16 +159,23 @@ bool cue_CheckStamp(const char *text, const char *musicPath, double *seconds, ch
     return false;
 }
 
-bool cue_ResolveOption(const char *text, const char *option, double *seconds, FILE *err) {
-    char *end = nullptr;
-    const double number = strtod(text, &end);
-    if (end != text && *end == '\0') {
-        *seconds = number;
-        return true;
-    }
+bool cue_ResolveOption(const char *text, const char *option, double limit, double *seconds, FILE *err) {
     char path[ENGINE_PATH_SIZE], message[1024];
-    scriptMusicPath(path);
-    if (cue_CheckStamp(text, path, seconds, message, sizeof message)) return true;
-    fprintf(err, "vortan: %s: %s\n", option, message);
-    return false;
+    double value = 0.0;
+    const bool number = (text[0] == '+' || text[0] == '-') ? readOffset(text, &value)
+                                                            : readOffset((std::string("+") + text).c_str(), &value);
+    if (!number) {
+        scriptMusicPath(path);
+        if (!cue_CheckStamp(text, path, &value, message, sizeof message)) {
+            fprintf(err, "vortan: %s: %s\n", option, message);
+            return false;
+        }
+    }
+    // Played unseen up to there: an hour at most, never before the show's start.
+    if (!(value >= 0.0 && value <= limit)) {
+        fprintf(err, "vortan: %s %s: %.6g s is outside 0..%g s\n", option, text, value, limit);
+        return false;
+    }
+    *seconds = value;
+    return true;
 }

@@ -23,5 +23,6 @@ double cue_StampReader(const char *text);
 bool cue_CheckStamp(const char *text, const char *musicPath, double *seconds, char *message, size_t size);
 
 // --start and --loop: a number, or a name resolved against the music file the loaded script
-// opens with its first "@initsound". False with a line on err when it cannot be resolved.
-bool cue_ResolveOption(const char *text, const char *option, double *seconds, FILE *err);
+// opens with its first "@initsound", in 0..limit seconds. False with a line on err when it
+// cannot be resolved or lies outside (the line names the limit).
+bool cue_ResolveOption(const char *text, const char *option, double limit, double *seconds, FILE *err);

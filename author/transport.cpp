@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/console.h"
 #include "base/trace.h"
@@ -75,28 +76,38 @@ void setPaused(bool paused) {
     event(paused ? "pause" : "resume", scriptTimeAt(transport.pausedClock));
 }
 
-// The index of the macro section holding the current line (the last one begun), -1 before any.
+// The line index of a section's first timed line (a command or "@end"); -1 without one.
+int firstTimedLine(int m) {
+    if (m < 0 || m >= SCRIPT_MAX_MACROS || !script.macros[m].name[0]) return -1;
+    const ScriptMacro &macro = script.macros[m];
+    for (int i = macro.firstLine + 1; i <= macro.lastLine && i < SCRIPT_MAX_LINES; ++i) {
+        const int opcode = script.lines[i].opcode;
+        if (opcode >= 0 && (opcode <= SCRIPT_MAX_ENGINE_OPCODE || opcode == OP_END)) return i;
+    }
+    return -1;
+}
+
+// The section the show is in: the last one whose first timed line has run; -1 before any (the
+// script's opening lines are no section). A section that is only waiting for its first line's
+// time is still to come.
 int currentSection() {
     int found = -1;
-    for (int m = 0; m < SCRIPT_MAX_MACROS && script.macros[m].name[0]; ++m)
-        if (script.macros[m].firstLine <= script.currentLine + 1) found = m;
+    for (int m = 0; m < SCRIPT_MAX_MACROS && script.macros[m].name[0]; ++m) {
+        const int first = firstTimedLine(m);
+        if (first >= 0 && first <= script.currentLine) found = m;
+    }
     return found;
 }
 
 // The time stamp of a section's first timed line; false for a section without one.
 bool sectionStart(int m, double *start) {
-    if (m < 0 || m >= SCRIPT_MAX_MACROS || !script.macros[m].name[0]) return false;
-    const ScriptMacro &macro = script.macros[m];
-    for (int i = macro.firstLine + 1; i <= macro.lastLine && i < SCRIPT_MAX_LINES; ++i) {
-        const ScriptLine &line = script.lines[i];
-        if (line.opcode < 0 || (line.opcode > SCRIPT_MAX_ENGINE_OPCODE && line.opcode != OP_END)) continue;
-        memset(script.params, 0, sizeof script.params);
-        script_SplitParams(&line);
-        *start = script_StampTime(script.params[0]);
-        memset(script.params, 0, sizeof script.params);
-        return true;
-    }
-    return false;
+    const int i = firstTimedLine(m);
+    if (i < 0) return false;
+    memset(script.params, 0, sizeof script.params);
+    script_SplitParams(&script.lines[i]);
+    *start = script_StampTime(script.params[0]);
+    memset(script.params, 0, sizeof script.params);
+    return true;
 }
 
 // The time of the "@end" line; false without one.
@@ -111,12 +122,15 @@ bool endTime(double *time) {
     return false;
 }
 
+// Page Down: the next section that has a timed line. Page Up: the one before the current, or
+// the show's start from the first section or the opening lines.
 void jumpSection(int direction) {
     int m = currentSection() + direction;
     double start = 0.0;
-    if (m < 0) m = 0;
-    if (!sectionStart(m, &start)) return;
-    seek(direction < 0 ? "previous section" : "next section", start);
+    if (direction < 0 && m < 0) return seek("previous section", 0.0);
+    for (; m >= 0 && m < SCRIPT_MAX_MACROS && script.macros[m].name[0]; m += direction)
+        if (sectionStart(m, &start)) return seek(direction < 0 ? "previous section" : "next section", start);
+    if (direction < 0) seek("previous section", 0.0);
 }
 
 // Loops the current section: from its start to the next later section start, or to "@end".
@@ -156,6 +170,24 @@ void applyKey(PendingKey k) {
         break;
     default: break;
     }
+}
+// The script file's line number (1 = first) as written, line end dropped; read again only when
+// another line is asked for.
+const char *writtenLine(int number) {
+    static int cached = -1;
+    static char text[SCRIPT_TEXT_SIZE];
+    if (number == cached) return text;
+    cached = number;
+    text[0] = '\0';
+    static std::vector<uint8_t> bytes;
+    if (number < 1 || !engine_ReadFile(engine.options.scriptPath, SCRIPT_MAX_FILE_BYTES, &bytes)) return text;
+    size_t at = 0;
+    for (int n = 1; n < number && at < bytes.size(); ++at)
+        if (bytes[at] == '\n') ++n;
+    size_t end = at;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+    text_AppendBounded(text, reinterpret_cast<const char *>(bytes.data()) + at, end - at);
+    return text;
 }
 } // namespace
 
@@ -227,8 +259,8 @@ void transport_DrawHud(double clock, double fps) {
         snprintf(loop, sizeof loop, "  loop %.2f-%.2f", transport.loopA, transport.loopB);
         text_AppendBounded(state, loop);
     }
-    char lineText[SCRIPT_NAME_SIZE + SCRIPT_TEXT_SIZE + 2] = "", section[SCRIPT_MACRO_NAME_SIZE] = "-";
-    if (haveLine) snprintf(lineText, sizeof lineText, "%s %s", script.lines[line].token, script.lines[line].params);
+    char lineText[SCRIPT_TEXT_SIZE] = "", section[SCRIPT_MACRO_NAME_SIZE] = "-";
+    if (haveLine) text_CopyBounded(lineText, writtenLine(script.fileLine[line]));
     if (m >= 0) text_CopyBounded(section, script.macros[m].name);
     // Parameters and names keep their line ends: blanks here, so the HUD's own lines stay three.
     for (char *p : {lineText, section})

@@ -7,6 +7,7 @@
 #include <GL/glext.h>
 #include <GLFW/glfw3.h>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -346,12 +347,18 @@ void engine_InitGl() {
 
 namespace {
 
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 // The frame loop; a frame that cannot be written (or a video's ffmpeg that stops taking them)
 // ends it.
 void frameLoop(EngineClock clock) {
     const EngineOptions &options = engine.options;
     const double t0 = engine_Time();
-    double titleTime = t0;
+    // The frame rate is counted on a clock of its own: the show's clock stops while paused and
+    // jumps on a seek, and frames per second of it would read negative or absurd.
+    double titleTime = wallSeconds();
     int fpsCounter = 0;
     double fpsShown = 0.0;
     char title[64];
@@ -376,12 +383,13 @@ void frameLoop(EngineClock clock) {
         const bool playing = transport_Playing();
         const double frameDelta = playing ? double(float(now - run.previous)) : 0.0;
         run.previous = now;
-        if (clockNow - titleTime > 1.0 || clockNow < titleTime || fpsCounter == 0) {
-            // No frames counted yet reads 0.0, also when the capture clock has not moved.
-            fpsShown = fpsCounter == 0 ? 0.0 : fpsCounter / (clockNow - titleTime);
+        const double wall = wallSeconds();
+        if (wall - titleTime > 1.0 || fpsCounter == 0) {
+            // No frames counted yet reads 0.0.
+            fpsShown = fpsCounter == 0 || wall <= titleTime ? 0.0 : fpsCounter / (wall - titleTime);
             snprintf(title, sizeof title, "_Vortan_ (%.1f FPS)", fpsShown);
             glfwSetWindowTitle(run.window, title);
-            titleTime = clockNow;
+            titleTime = wall;
             fpsCounter = 0;
         }
         ++fpsCounter;
@@ -478,7 +486,9 @@ bool resolveLoop(const char *span, double *a, double *b) {
     char *colon = strchr(first, ':');
     if (!colon) return false; // the options already refused it
     *colon = '\0';
-    if (!cue_ResolveOption(first, "--loop", a, stderr) || !cue_ResolveOption(colon + 1, "--loop", b, stderr)) return false;
+    if (!cue_ResolveOption(first, "--loop", OPTIONS_MAX_START, a, stderr) ||
+        !cue_ResolveOption(colon + 1, "--loop", OPTIONS_MAX_START, b, stderr))
+        return false;
     if (*b > *a) return true;
     fprintf(stderr, "vortan: --loop %s: the end (%.3f s) must come after the start (%.3f s)\n", span, *b, *a);
     return false;
@@ -537,7 +547,9 @@ int engine_RunShow() {
     run.loaded = run.watch = engine_FileStamp(options.scriptPath); // the file as loaded: later changes reload it
     // Sync-point names of --start and --loop, against the music the script opens.
     double loopA = 0.0, loopB = -1.0;
-    if (options.startName[0] && !cue_ResolveOption(options.startName, "--start", &engine.options.start, stderr)) return 2;
+    if (options.startName[0] &&
+        !cue_ResolveOption(options.startName, "--start", OPTIONS_MAX_START, &engine.options.start, stderr))
+        return 2;
     if (options.loopSpan[0] && !resolveLoop(options.loopSpan, &loopA, &loopB)) return 2;
     if (options.loopSpan[0] && options.start <= 0.0) engine.options.start = loopA;
 

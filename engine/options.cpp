@@ -119,6 +119,10 @@ int parseOption(Parser &p, const char *name, FILE *out) {
         o.startName[0] = '\0';
         ok = readNumber(value, 0.0, OPTIONS_MAX_START, &o.start); // every frame before it is played
         if (!ok && isName(value)) ok = readPath(value, o.startName); // a sync point, found at the run
+        char limit[32];
+        snprintf(limit, sizeof limit, "%g", OPTIONS_MAX_START);
+        if (!ok && readNumber(value, -1e300, 1e300, &o.start))
+            return fail(p, "--start %s: the start must lie in 0..%s s", value, limit);
     } else if (!strcmp(name, "--loop")) {
         const char *colon = strchr(value, ':');
         ok = colon && colon != value && colon[1] && !strchr(colon + 1, ':') && readPath(value, o.loopSpan);

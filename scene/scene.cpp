@@ -287,9 +287,9 @@ bool scene_LoadSlot(int slot, const char *name) {
     }
     bytes = std::vector<uint8_t>(); // lib3ds keeps its own copy of what it read
     if (!file) {
-        char detail[SCRIPT_TEXT_SIZE + SCENE_WHY_SIZE + 4];
-        snprintf(detail, sizeof detail, "%s (%s)", name, why);
-        trace_Error(LOAD, detail);
+        // The log keeps its one fixed line; the reason goes to stderr with the same name.
+        fprintf(stderr, "vortan: error: %s: %s (%s)\n", LOAD, name, why);
+        trace_ErrorLogOnly(LOAD, name);
         return false;
     }
     scene.slots[slot] = file;

@@ -419,7 +419,7 @@ int script_Eval(double time) {
     if (opcode == OP_MACROSTART || opcode == OP_MACROEND || opcode == OP_COMMENT) return 0;
     if (opcode == OP_END) {
         script_SplitParams(&record);
-        if (time >= script_StampTime(script.params[0])) return -1;
+        if (time >= script_StampTime(script.params[0]) - SCRIPT_STAMP_TOLERANCE) return -1;
         script.currentLine--;
         return 1;
     }
@@ -427,7 +427,7 @@ int script_Eval(double time) {
     ScriptHandler handler = script.commands[opcode].handler;
     if (handler == nullptr) return 0;
     script_SplitParams(&record);
-    if (script.timed && time < script_StampTime(script.params[0])) {
+    if (script.timed && time < script_StampTime(script.params[0]) - SCRIPT_STAMP_TOLERANCE) {
         script.currentLine--;
         return 1;
     }

@@ -17,6 +17,9 @@ constexpr int SCRIPT_TEXT_SIZE = 255;  // parameter texts, line and parameter bu
 constexpr int SCRIPT_MACRO_NAME_SIZE = 12;
 constexpr int SCRIPT_RAW_LINE = 254;   // a physical line is read in pieces of this many characters
 constexpr long SCRIPT_MAX_FILE_BYTES = 1L << 20; // 1 MiB: 1024 full lines are far less
+// A line runs once the script time reaches its stamp, within this much: a clock reading and a
+// stamp that name the same instant may differ in their last binary digits (0.7 - 0.2 < 0.5).
+constexpr double SCRIPT_STAMP_TOLERANCE = 1e-6;
 
 // Built-in keyword slots.
 constexpr int OP_MACROSTART = 50;

@@ -188,12 +188,15 @@ TEST(AuthorTransport, KeysPauseSeekJumpLoopAndHoldTheEndAndAChangedPictureIsRelo
     ASSERT_FALSE(show.window.empty());
     ASSERT_EQ(show.landed("start Mainloop"), -1.0);
     // Paused, Home and Right land where the keys say, on the 60 fps grid of --start; Page Down
-    // and Page Up go to the starts of the sections after and before the current one.
+    // and Page Up go to the starts of the sections after and before the one the show is in (at
+    // 1 s none has begun: "one" starts at 2 s).
     show.key("space");
     EXPECT_GE(show.landed("transport pause"), 0.0);
     show.key("Home Right");
     EXPECT_EQ(show.landed("transport restart to 0.000 s"), 0.0);
     EXPECT_EQ(show.landed("transport seek to 1.000 s"), 1.0);
+    show.key("Next");
+    EXPECT_EQ(show.landed("transport next section to 2.000 s"), 2.0);
     show.key("Next");
     EXPECT_EQ(show.landed("transport next section to 4.000 s"), 4.0);
     show.key("Prior l");
@@ -234,11 +237,12 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
     if (!vrun_HaveDisplay()) GTEST_SKIP() << "no display";
     const std::string dir = vrun_MakeShow("author-cues", "@setresourcedir 0|datas/\n@initsound 0|m.wav|22050\n"
                                                           "@playsound 0|\n@glsetclearcolor nosuch|0|1|0\n"
+                                                          "@glsetclearcolor inferno|0|1|0\n"
                                                           "@glsetclearcolor hit|1|0|0\n@glsetclearcolor hit+0.3|0|0|1\n"
                                                           "@end late-0.5\n");
     testfs_WriteFile(dir + "/datas/m.wav", noiseWav(22050, 2 * 22050, {{12127, "hit"}, {33075, "late"}}));
     // "hit" is at 0.55 s, "late" at 1.5 s: at 10 fps red comes on frame 6, blue on frame 9 and
-    // the end on frame 10; the unknown name reads as 0 and is reported.
+    // the end on frame 10; the unknown names read as 0 ("inferno" too: no infinity) and are reported.
     const VortanRun run = vrun_Run(dir, "--capture cap --fps 10 --resolution 64x48");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("script line 4: time stamp 'nosuch' names no sync point of the music, read as 0 "
@@ -246,7 +250,7 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
     EXPECT_EQ(vrun_CountFrames(dir + "/cap"), 11);
     for (auto [frame, red, green, blue] : {std::tuple{5, 0, 255, 0}, {6, 255, 0, 0}, {8, 255, 0, 0}, {9, 0, 0, 255}})
         EXPECT_EQ(framePixel(dir + "/cap", frame, 5, 5), (std::vector<int>{red, green, blue})) << "frame " << frame;
-    const VortanRun late = vrun_Run(dir, "--capture late --fps 10 --start hit+0.1 --duration 0.1 --resolution 64x48");
+    const VortanRun late = vrun_Run(dir, "--capture late --fps 10 --start hit+1e-1 --duration 0.1 --resolution 64x48");
     EXPECT_NE(late.err.find("starting at script time 0.700 s: clock 0.700 s, frame 7 of the show at 10 fps"),
               std::string::npos) << late.err;
     // A start past "@end" draws the end frame (a late start's frames are the whole show's: see the
@@ -258,5 +262,10 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
     EXPECT_NE(check.out.find("opal.qlo:4: error: time stamp 'nosuch' names no sync point of 'datas/m.wav' (it has: "
                              "hit, late)"), std::string::npos) << check.out << check.err;
     EXPECT_EQ(vrun_Run(dir, "--start nosuch --no-dialog").status, 2);
+    for (const char *far : {"--start hit+1e6", "--start late-100", "--loop hit:late+4000"}) {
+        const VortanRun refused = vrun_Run(dir, std::string(far) + " --no-dialog");
+        EXPECT_EQ(refused.status, 2) << far;
+        EXPECT_NE(refused.err.find("is outside 0..3600 s"), std::string::npos) << far << refused.err;
+    }
     std::system(("rm -rf " + vrun_Quoted(dir)).c_str());
 }

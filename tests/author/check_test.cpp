@@ -55,7 +55,7 @@ TEST(CheckTest, ReportsEachFaultAtItsFileLine) {
         "show.qlo:7: error: @glsetclearcolor: parameter 2 (green) 'abc' is not a number\n"
         "show.qlo:8: error: @glsetcolor: colour index 7 is out of range (0..3)\n"
         "show.qlo:9: error: @glsetlayerpos: parameter 7 (height) is missing\n"
-        "show.qlo:10: warning: @glsetcamera: the camera name carries the line end and will match no camera; end the "
+        "show.qlo:10: error: @glsetcamera: the camera name carries the line end and will match no camera; end the "
         "line with '|'\n"
         "show.qlo:11: warning: @glsetlayerparam: no texture slot is loaded as 'LOGO.TGA' before this line; the layer "
         "shows slot 0 (names match exactly, case included)\n"
@@ -64,7 +64,7 @@ TEST(CheckTest, ReportsEachFaultAtItsFileLine) {
         "show.qlo:15: error: scene file 'datas/scene.3ds' not found\n"
         "show.qlo:14: warning: macro opened here is never closed with ')'\n"
         "show.qlo:15: warning: the script has no \"@end\" line: the show plays on until it is closed\n");
-    EXPECT_TRUE(report.errors == 8 && report.warnings == 4) << report.errors << " " << report.warnings;
+    EXPECT_TRUE(report.errors == 9 && report.warnings == 3) << report.errors << " " << report.warnings;
 }
 
 TEST(CheckTest, TimeOrderResourceDirAndEnd) {

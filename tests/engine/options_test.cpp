@@ -65,10 +65,11 @@ TEST(Options, HelpVersionAndWrongInput) {
     for (std::vector<const char *> bad : std::vector<std::vector<const char *>>{
              {"-x"}, {"--resolution", "0x480"}, {"--resolution", "640x480x"}, {"--resolution", "99999x10"}, {"--fps", "abc"},
              {"--fps"}, {"--duration", "inf"}, {"--capture", ""}, {"--fullscreen=1"}, {"--script", longPath.c_str()},
-             {"--video-quality", "52"}, {"--video-preset", "quick"}, {"--timedemo", "--capture", "c"}}) {
+             {"--video-quality", "52"}, {"--video-preset", "quick"}, {"--timedemo", "--capture", "c"}, {"--start", "5000"}}) {
         p = parse(bad);
         EXPECT_EQ(p.result, OPTIONS_EXIT_USAGE) << bad[0];
         EXPECT_EQ(p.err.rfind("vortan: ", 0), 0u) << bad[0];
         EXPECT_NE(p.err.find("\nusage: vortan"), std::string::npos) << bad[0];
     }
+    EXPECT_EQ(p.err.rfind("vortan: --start 5000: the start must lie in 0..3600 s\n", 0), 0u) << p.err;
 }

@@ -122,7 +122,7 @@ TEST_F(SceneDraw, LoadWritesItsTraceLinesChildrenFirstAndSkipsDummies) {
     // 0..19: the error line, the slot left empty, the echo all the same, and the show goes on.
     testfs_WriteFile(cwd.path + "/bad.3ds", std::string("MM\x64\x00\x00\x00junk", 10));
     const char *const cases[][3] = {
-        {"2", "bad.3ds\n", "- _Vortan_ \terror on glLoadSceneSlot : bad.3ds (file chunk of 100 bytes in a file of 10 at offset 0)\n"},
+        {"2", "bad.3ds\n", "- _Vortan_ \terror on glLoadSceneSlot : bad.3ds\n"}, // the reason goes to stderr
         {"20", "tree.3ds\n", "- _Vortan_ \terror on glLoadSceneSlot : scene slot 20 out of range (0..19)\n"},
     };
     for (auto [slot, name, line] : cases) {
