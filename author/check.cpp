@@ -121,6 +121,9 @@ struct Checker {
     std::vector<uint8_t> bytes;             // the file being probed
     char musicPath[ENGINE_PATH_SIZE]; // the music of the last "@initsound", for sync-point names
     bool musicReported;               // that music was reported unusable: its names are not again
+    int slashLine;                    // a resource directory without its '/' (0: none), said once
+    char slashDir[ENGINE_PATH_SIZE];
+    int filesBehindSlash;             // files found only with the '/' the directory lacks
 };
 
 void finding(Checker &c, int fileLine, bool error, const char *format, ...) __attribute__((format(printf, 4, 5)));
@@ -265,6 +268,15 @@ void checkFile(Checker &c, int fileLine, int opcode, const char *what, const cha
         text_CopyBounded(file.path, full);
     }
     if (!fileExists(full)) {
+        // Found with the '/' the directory lacks: one message says so for all of them.
+        char dir[ENGINE_PATH_SIZE], slashed[ENGINE_PATH_SIZE];
+        const size_t length = strlen(c.resourceDir);
+        if (length > 0 && !platform_IsSeparator(c.resourceDir[length - 1]) &&
+            engine_JoinPath(dir, sizeof dir, c.resourceDir, "/") &&
+            engine_JoinPath(slashed, sizeof slashed, dir, name) && fileExists(slashed)) {
+            c.filesBehindSlash++;
+            return;
+        }
         finding(c, fileLine, true, "%s '%s' not found", what, full);
         return;
     }
@@ -349,9 +361,10 @@ void followState(Checker &c, int opcode, int fileLine) {
         if (strlen(dir) > 0) dir[strlen(dir) - 1] = '\0';
         text_CopyBounded(c.resourceDir, dir);
         size_t length = strlen(dir);
-        if (length > 0 && !platform_IsSeparator(dir[length - 1]))
-            finding(c, fileLine, false, "@setresourcedir: '%s' does not end with '/'; file names are appended "
-                    "directly", dir);
+        if (length > 0 && !platform_IsSeparator(dir[length - 1]) && !c.slashLine) {
+            c.slashLine = fileLine; // said once, at the end, with what it does to the files
+            text_CopyBounded(c.slashDir, dir);
+        }
         if (length > 0 && !platform_IsDir(dir))
             finding(c, fileLine, true, "@setresourcedir: directory '%s' not found", dir);
     } else if (opcode == OP_INITSOUND) {
@@ -455,6 +468,7 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
     c.currentScene = -1;
     c.musicPath[0] = '\0';
     c.musicReported = false;
+    c.slashLine = c.filesBehindSlash = 0;
     if (summary) *summary = CheckSummary{};
 
     script_Reset();
@@ -553,6 +567,13 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
         finding(c, fileLine, true, "the script holds at most %d lines; the lines from here on are not compiled",
                 SCRIPT_MAX_LINES);
     }
+    if (c.slashLine && c.filesBehindSlash > 0)
+        finding(c, c.slashLine, true, "@setresourcedir: '%s' does not end with '/', so the %d file%s it names are "
+                "not found (file names are appended directly); write '%s/'", c.slashDir, c.filesBehindSlash,
+                c.filesBehindSlash == 1 ? "" : "s", c.slashDir);
+    else if (c.slashLine)
+        finding(c, c.slashLine, false, "@setresourcedir: '%s' does not end with '/'; file names are appended "
+                "directly", c.slashDir);
     if (openMacro) finding(c, macroLine, false, "macro opened here is never closed with ')'");
     if (!sawEnd)
         finding(c, lastFileLine > 0 ? lastFileLine : 1, false,

@@ -379,10 +379,18 @@ bool describeFile(Printer &p, const char *path) {
     char problem[WHY_SIZE] = "";
     const bool scene = endsWith(path, ".3ds"), tga = endsWith(path, ".tga");
     const bool script = endsWith(path, ".qlo") || endsWith(path, ".txt");
-    beginFile(p, path, scene ? "3DS scene" : tga ? "TGA picture" : script ? "script" : "music");
+    bool music = false;
+    for (const char *ending : {".wav", ".wave", ".aif", ".aiff", ".flac", ".ogg", ".oga", ".opus", ".mp3", ".mod",
+                               ".xm", ".s3m", ".it", ".mptm"})
+        music = music || endsWith(path, ending);
+    beginFile(p, path, scene ? "3DS scene" : tga ? "TGA picture" : script ? "script" : music ? "music" : "unknown");
     static std::vector<uint8_t> bytes;
     bool tooLarge = false;
-    if (script) {
+    if (!scene && !tga && !script && !music) {
+        text_CopyBounded(problem, "not a kind of file the engine reads: 3DS scenes (.3ds), TGA pictures (.tga), "
+                                  "scripts (.qlo, .txt) and music (.wav, .aiff, .flac, .ogg, .opus, .mp3, .mod, .xm, "
+                                  ".s3m, .it)", sizeof problem);
+    } else if (script) {
         describeScript(p, path, problem, sizeof problem);
     } else if (!engine_ReadFile(path, scene ? SCENE_MAX_FILE_BYTES : PROBE_MAX_FILE_BYTES, &bytes, &tooLarge)) {
         text_CopyBounded(problem, tooLarge ? "the file is too large" : "cannot read the file", sizeof problem);

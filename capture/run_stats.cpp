@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 
 #include "base/trace.h"
@@ -25,22 +26,31 @@ struct StatsState {
     int slowestLine = -1;
     char slowestCommand[SCRIPT_NAME_SIZE] = "";
     bool shown = false;      // a progress line is on the screen
+    bool endKnown = false;   // end: the clock reading the show ends at, once read (-1: unknown)
+    double end = -1.0;
 };
 StatsState stats;
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // The clock reading the show ends at, when known: --duration's limit or the "@end" line's time
-// stamp after the latest "@setdemostart"; -1 when neither is there.
+// stamp (a number or a sync point's name); -1 when neither is there. Read once, at the first
+// progress line, so the frame total does not move while the show plays.
 double showEnd() {
-    double end = stats.limit;
+    if (stats.endKnown) return stats.end;
+    stats.endKnown = true;
+    stats.end = stats.limit;
     for (int i = 0; i < script.lineCount && i < SCRIPT_MAX_LINES; ++i) {
         if (script.lines[size_t(i)].opcode != OP_END) continue;
-        const double at = engine.demoStart + atof(script.lines[size_t(i)].params);
-        if (end < 0 || at < end) end = at;
+        char saved[SCRIPT_MAX_PARAMS][SCRIPT_TEXT_SIZE]; // the evaluator's buffers stay as they were
+        memcpy(saved, script.params, sizeof saved);
+        script_SplitParams(&script.lines[size_t(i)]);
+        const double at = engine.demoStart + script_StampTime(script.params[0]);
+        memcpy(script.params, saved, sizeof saved);
+        if (stats.end < 0 || at < stats.end) stats.end = at;
         break;
     }
-    return end;
+    return stats.end;
 }
 
 // An error line said on stderr while the progress line is open starts on a line of its own.
@@ -85,9 +95,11 @@ void stats_Frame(long frame, double clock) {
     if (took > stats.slowest) {
         stats.slowest = took;
         stats.slowestFrame = frame;
-        stats.slowestLine = script_CurrentLine();
-        const int line = stats.slowestLine;
-        text_CopyBounded(stats.slowestCommand, line >= 0 && line < SCRIPT_MAX_LINES ? script.lines[size_t(line)].token : "");
+        // Named as editors and the checker count: the file's line, 1 for the first.
+        const int line = script_CurrentLine();
+        const bool known = line >= 0 && line < SCRIPT_MAX_LINES;
+        stats.slowestLine = known ? script.fileLine[size_t(line)] : 0;
+        text_CopyBounded(stats.slowestCommand, known ? script.lines[size_t(line)].token : "");
     }
     if (stats.fps > 0 && seconds(now - stats.lastShown) >= PROGRESS_INTERVAL) {
         stats.lastShown = now;
@@ -104,7 +116,7 @@ void stats_End() {
     if (stats.fps > 0) snprintf(realTime, sizeof realTime, " (%.2fx real time)", rate / stats.fps);
     fprintf(stderr, "vortan: %ld frames drawn in %.1f s, %.1f fps on average%s", stats.frames, wall, rate, realTime);
     if (stats.frames > 0) {
-        fprintf(stderr, "; slowest frame %ld (%.1f ms) at script line %d", stats.slowestFrame, stats.slowest * 1000.0,
+        fprintf(stderr, "; slowest frame %ld (%.1f ms) at line %d of the script", stats.slowestFrame, stats.slowest * 1000.0,
                 stats.slowestLine);
         if (stats.slowestCommand[0]) fprintf(stderr, " (%s)", stats.slowestCommand);
     }

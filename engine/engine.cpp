@@ -134,20 +134,21 @@ void resetShowState() {
 }
 
 // The script tables laid out, the engine's commands registered and the script compiled; the
-// status of the load.
-int loadScript(const char *path) {
+// status of the load. A replay (a seek, a reload) loads again without the start-up's lines: its
+// transport line says what happened.
+int loadScript(const char *path, bool startUp = true) {
     script_Init();
-    trace_Write("- _Quillo_  \tinit\n");
+    if (startUp) trace_Write("- _Quillo_  \tinit\n");
     engine_RegisterCommands();
-    trace_Write("- _Quillo_ \tregister functions\n");
+    if (startUp) trace_Write("- _Quillo_ \tregister functions\n");
     console_Printf("\n_.________ Registering _Vor functions\n");
-    trace_Write("- _Vortan_ \tinit\n");
+    if (startUp) trace_Write("- _Vortan_ \tinit\n");
     script_SetVerbose(0);
     console_Printf("\n_.________ Parsing script\n");
     const int status = script_Load(path);
     console_Printf("\n_.________ Script eval : %s \n", script_StatusText(status));
     script_SetDelimiter("|");
-    trace_Write("- _Quillo_ \tparse script\n");
+    if (startUp) trace_Write("- _Quillo_ \tparse script\n");
     return status;
 }
 
@@ -243,7 +244,7 @@ void resetShow() {
 // The show from the script file again, played unseen up to scriptTime.
 ForwardEnd replayTo(double scriptTime, EngineClock clock) {
     resetShow();
-    loadScript(engine.options.scriptPath);
+    loadScript(engine.options.scriptPath, false);
     return fastForward(scriptTime, clock);
 }
 
@@ -589,11 +590,15 @@ int engine_RunShow() {
     if (run.virtualClock) sound_CaptureBegin(soundtrackPath(options), options.fps);
     run.clock = clock;
     run.previous = engine_Time();
+    // A released show, started from the setup dialog, answers Esc alone; the transport keys and
+    // the HUD are the author's, in the sessions the command line starts.
+    const bool authoring = options.noDialog || options.watch || options.loopSpan[0] || options.start > 0 ||
+                           options.startName[0];
     TransportEngine transportRun;
     transportRun.lastClock = engine_LastClock;
     transportRun.seekTo = engine_SeekTo;
     transportRun.resumeAt = engine_ResumeAt;
-    transport_Begin(!run.virtualClock, options.watch, transportRun);
+    transport_Begin(!run.virtualClock && authoring, options.watch, transportRun);
     texture_SetCache(true);
     if (options.start > 0) {
         const ForwardEnd end = fastForward(options.start, clock);

@@ -202,6 +202,7 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
         return fail(p, "%s writes nothing: it does not go with --capture or --video", "--timedemo");
     if (o.loopSpan[0] && (o.captureDir[0] || o.videoPath[0] || o.timedemo))
         return fail(p, "%s works in a window, not with --capture, --video or --timedemo", "--loop");
+    if (o.json && !o.inspect) return fail(p, "%s goes with --inspect only", "--json");
     if (o.captureDir[0] || o.videoPath[0] || o.timedemo) state->swapInterval = 0;
     // The tail is the remaining words; only exactly "debug" means something, any other tail
     // is ignored as it always was.

@@ -145,6 +145,9 @@ TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
          "6: error: @glsetcamera: scene slot 0 has no camera 'Nope', so it shows nothing; its cameras: 'Cam1'"},
         {"@glloadtextureslot 1|ok.tga|0|1\n@glloadsceneslot 1|0|nocam.3ds\n",
          "3: warning: @glloadsceneslot: scene file 'datas/nocam.3ds' has no camera: a default view frames the scene"},
+        {"@setresourcedir 1|datas\n@glloadtextureslot 1|ok.tga|0|1\n@glloadsceneslot 1|0|s.3ds\n",
+         "2: error: @setresourcedir: 'datas' does not end with '/', so the 2 files it names are not found (file "
+         "names are appended directly); write 'datas/'"},
         {"@glfx_rtparam 1|1|512\n", "2: error: @glfx_rtparam: a render target of 512 pixels is larger than the "
                                     "640x480 window (--resolution); the glow copies it from the window"},
         {"@glsetcinemascope 1|1|50\n",

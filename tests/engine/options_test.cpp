@@ -65,7 +65,7 @@ TEST(Options, HelpVersionAndWrongInput) {
     for (std::vector<const char *> bad : std::vector<std::vector<const char *>>{
              {"-x"}, {"--resolution", "0x480"}, {"--resolution", "640x480x"}, {"--resolution", "99999x10"}, {"--fps", "abc"},
              {"--fps"}, {"--duration", "inf"}, {"--capture", ""}, {"--fullscreen=1"}, {"--script", longPath.c_str()},
-             {"--video-quality", "52"}, {"--video-preset", "quick"}, {"--timedemo", "--capture", "c"}, {"--start", "5000"}}) {
+             {"--video-quality", "52"}, {"--video-preset", "quick"}, {"--timedemo", "--capture", "c"}, {"--check", "--json"}, {"--start", "5000"}}) {
         p = parse(bad);
         EXPECT_EQ(p.result, OPTIONS_EXIT_USAGE) << bad[0];
         EXPECT_EQ(p.err.rfind("vortan: ", 0), 0u) << bad[0];
