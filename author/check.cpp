@@ -476,7 +476,9 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
     for (int op = 0; op < COMMAND_COUNT; op++) script_RegisterCommand(COMMANDS[op].name, noHandler, op);
     int status = script_Load(path);
     if (status == SCRIPT_FILE_NOT_FOUND) {
-        finding(c, 1, true, "cannot open the script");
+        char reason[256] = "";
+        if (!script_FileProblem(path, reason, sizeof reason)) text_CopyBounded(reason, strerror(errno));
+        finding(c, 1, true, "cannot open the script: %s", reason);
         return c.report;
     }
 

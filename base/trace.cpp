@@ -116,3 +116,9 @@ void trace_ErrorLogOnly(const char *operation, const char *detail) {
 void trace_SetEchoHook(TraceEchoHook hook) { trace.echoHook = hook; }
 
 void trace_Reset() { trace.logStarted = 0; }
+
+void trace_NewLoad() {
+    if (trace.echoHook) trace.echoHook();
+    printSummary();
+    trace.kinds = 0;
+}

@@ -23,5 +23,9 @@ void trace_ErrorLogOnly(const char *operation, const char *detail);
 using TraceEchoHook = void (*)();
 void trace_SetEchoHook(TraceEchoHook hook);
 
+// A new load of the show (a reload): the repeats counted so far are said, and an error line said
+// before is said again when it comes again.
+void trace_NewLoad();
+
 // Forgets that the log was started, so the next write empties it again (tests).
 void trace_Reset();

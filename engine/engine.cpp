@@ -49,6 +49,7 @@ struct RunState {
     EngineClock clock = nullptr;
     EngineFileStamp watch;    // the script file at the last look
     EngineFileStamp loaded;   // the script file as last loaded or refused
+    bool unreadable = false;  // the last reload found the script unreadable: looked at again
 };
 RunState run;
 
@@ -269,6 +270,15 @@ void reloadScript(double now, EngineClock clock) {
         fprintf(stderr, "vortan: %s not reloaded: the file is empty; the show goes on unchanged\n", path);
         return;
     }
+    char reason[256];
+    if (script_FileProblem(path, reason, sizeof reason)) {
+        // Looked at again each time until it can be read (an edit saved meanwhile is loaded then).
+        if (!run.unreadable)
+            fprintf(stderr, "vortan: %s not reloaded: %s; the show goes on unchanged\n", path, reason);
+        run.unreadable = true;
+        return;
+    }
+    run.unreadable = false;
     static ScriptState running; // the checker compiles in the script tables; kept to go on with
     running = script;
     const CheckReport report = check_Script(path, stderr);
@@ -279,6 +289,7 @@ void reloadScript(double now, EngineClock clock) {
         return;
     }
     const double scriptTime = now - engine.demoStart;
+    trace_NewLoad(); // the new script's mistakes are said even where the old one had them too
     // Replayed unseen from 0 on the frame grid; the show then goes on at the clock's reading now.
     engine.demoStart += now - replayTo(scriptTime, clock).first;
     transport_Replayed();
@@ -378,7 +389,7 @@ void frameLoop(EngineClock clock) {
         if (options.watch && clockNow + 1e-9 >= t0 + (looks + 1) * WATCH_INTERVAL) {
             looks = int((clockNow + 1e-9 - t0) / WATCH_INTERVAL);
             const char *changed = nullptr;
-            if (scriptFileSettled(options.scriptPath)) reloadScript(now, clock);
+            if (scriptFileSettled(options.scriptPath) || run.unreadable) reloadScript(now, clock);
             else if ((changed = engine_ChangedAsset()) != nullptr) reloadAssets(changed, now, clock);
         }
         const bool playing = transport_Playing();

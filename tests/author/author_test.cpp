@@ -78,6 +78,9 @@ TEST(AuthorWatch, AnEditedScriptIsReloadedAndABrokenOneIsNot) {
     // An empty file (an editor's save caught between truncating and writing) is not played.
     replaceFile(script, "");
     ASSERT_TRUE(vrun_WaitUntil(vrun_Holds(err, "not reloaded: the file is empty"), 30)) << testfs_ReadFile(err);
+    // A script that cannot be read is refused with its reason, and looked at until it can be.
+    unlink(script.c_str());
+    ASSERT_TRUE(vrun_WaitUntil(vrun_Holds(err, "not reloaded: No such file or directory"), 30)) << testfs_ReadFile(err);
     // The fixed one is loaded and replayed up to the time reached; its "@end" is due at once.
     replaceFile(script, "@glsetclearcolor 0|0|1|0\n@end 0\n");
     ASSERT_TRUE(run.ended("exit 0\n", 60));

@@ -96,7 +96,9 @@ TEST(CheckTest, TimeOrderResourceDirAndEnd) {
     std::string out = runCheck("big.qlo", &report);
     EXPECT_NE(out.find("big.qlo:1025: error: the script holds at most 1024 lines"), std::string::npos) << out;
 
-    EXPECT_EQ(runCheck("absent.qlo", &report), "absent.qlo:1: error: cannot open the script\n");
+    EXPECT_EQ(runCheck("absent.qlo", &report), "absent.qlo:1: error: cannot open the script: No such file or directory\n");
+    mkdir("folder.qlo", 0755);
+    EXPECT_EQ(runCheck("folder.qlo", &report).rfind("folder.qlo:1: error: cannot open the script: ", 0), 0u);
 }
 
 // Assets the rows below load: good ones, and one broken file of each kind.
