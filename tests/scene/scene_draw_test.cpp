@@ -365,6 +365,12 @@ TEST_F(SceneDraw, GlowOnlyAddsLightAndABackgroundFillsTheWindowWithoutBars) {
     const size_t middle = (size_t(centroid().y) * W + size_t(centroid().x)) * 4;
     EXPECT_GT(glow[middle], plain[middle]);           // the red face glows
     EXPECT_LE(glow[middle + 1], plain[middle + 1] + 2); // the face behind it does not
+    for (int target : {1, 2, 3}) { // each reduction holds the red face at its middle
+        std::vector<uint8_t> texels(size_t(64 >> (target - 1)) * size_t(64 >> (target - 1)) * 4);
+        glBindTexture(GL_TEXTURE_2D, GLuint(20 + target));
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        EXPECT_GT(texels[texels.size() / 2 + (32 >> (target - 1)) * 4], 40) << "render target " << target;
+    }
 
     engine.glowEnabled = 0;
     engine.backgroundEnabled = engine.backgroundMode = 1;
