@@ -134,6 +134,10 @@ void finding(Checker &c, int fileLine, bool error, const char *format, ...) {
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
     if (c.out) fprintf(c.out, "%s:%d: %s: %s\n", c.path, fileLine, error ? "error" : "warning", message);
+    if (error && !c.report.firstError[0]) { // cut to fit: it is shown on one line of a window
+        snprintf(c.report.firstError, sizeof c.report.firstError, "%d: ", fileLine);
+        text_AppendBounded(c.report.firstError, message);
+    }
     (error ? c.report.errors : c.report.warnings)++;
 }
 

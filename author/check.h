@@ -10,6 +10,7 @@
 struct CheckReport {
     int errors = 0;
     int warnings = 0;
+    char firstError[320] = ""; // "LINE: message" of the first error, for a window to show
 };
 
 constexpr int CHECK_MAX_SECTIONS = 64;

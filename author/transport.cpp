@@ -3,6 +3,7 @@
 #include "author/transport.h"
 
 #include <GLFW/glfw3.h>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -38,8 +39,16 @@ struct TransportState {
     PendingKey pending[MAX_PENDING_KEYS];
     int pendingCount = 0;
     TransportEngine run;       // the engine run's clock, seek and resume
+    char error[HUD_TEXT_SIZE / 4] = ""; // the latest error line, on screen for a while
+    double errorSince = -1.0;  // wall time it came (steady clock seconds); -1: none
 };
 TransportState transport;
+
+constexpr double ERROR_SHOWN = 6.0; // seconds an error line stays on screen
+
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 double scriptTimeAt(double clock) { return clock - engine.demoStart; }
 
@@ -241,9 +250,22 @@ void transport_Replayed() {
     if (transport.paused) transport.step = true;
 }
 
+void transport_ShowError(const char *text) {
+    if (!transport.interactive || !text) return;
+    text_CopyBounded(transport.error, text);
+    transport.errorSince = wallSeconds();
+}
+
 void transport_DrawHud(double clock, double fps) {
-    if (!transport.hud) return;
     static char text[HUD_TEXT_SIZE];
+    const bool error = transport.errorSince >= 0.0 && wallSeconds() - transport.errorSince < ERROR_SHOWN;
+    if (!transport.hud) {
+        // The latest error stays on screen a few seconds, HUD or not: a full-screen author sees it.
+        if (!error) return;
+        snprintf(text, sizeof text, "error: %s", transport.error);
+        hud_Draw(text, engine.screenWidth, engine.screenHeight);
+        return;
+    }
     const double now = scriptTimeAt(clock);
     const int line = script.currentLine;
     const bool haveLine = line >= 0 && line < SCRIPT_MAX_LINES;
@@ -266,7 +288,8 @@ void transport_DrawHud(double clock, double fps) {
     for (char *p : {lineText, section})
         for (; *p; ++p)
             if (*p == '\n' || *p == '\r') *p = ' ';
-    snprintf(text, sizeof text, "script %.2f s  show %.2f s  %.1f fps%s\nline %d: %s\nsection %s  sync point %s", now,
-             clock, fps, state, haveLine ? script.fileLine[line] : 0, lineText, section, cue);
+    snprintf(text, sizeof text, "script %.2f s  show %.2f s  %.1f fps%s\nline %d: %s\nsection %s  sync point %s%s%s", now,
+             clock, fps, state, haveLine ? script.fileLine[line] : 0, lineText, section, cue,
+             error ? "\nerror: " : "", error ? transport.error : "");
     hud_Draw(text, engine.screenWidth, engine.screenHeight);
 }

@@ -39,5 +39,10 @@ bool transport_HoldAtEnd(double clock);
 // The show was replayed (a reload): a paused show plays its frame once more.
 void transport_Replayed();
 
-// Draws the HUD when it is on (F1), over the finished frame.
+// Draws the HUD when it is on (F1), over the finished frame, and the latest error line for a few
+// seconds after it came, HUD or not.
 void transport_DrawHud(double clock, double fps);
+
+// An error line to show (a refused reload, a missing file, an unknown sync-point name): kept
+// while the show is interactive, shown by transport_DrawHud.
+void transport_ShowError(const char *text);

@@ -24,6 +24,7 @@ struct TraceState {
     int logStarted = 0; // 0: the next write empties the file; 1: it appends
     bool summaryRegistered = false;
     TraceEchoHook echoHook = nullptr;
+    TraceErrorHook errorHook = nullptr;
     int kinds = 0;
     EchoEntry echoed[TRACE_ECHO_KINDS];
 };
@@ -57,6 +58,7 @@ void readableError(const char *message, char (&text)[TRACE_ECHO_TEXT_SIZE]) {
 void echoError(const char *message) {
     char text[TRACE_ECHO_TEXT_SIZE] = "";
     readableError(message, text);
+    if (trace.errorHook) trace.errorHook(text); // every time: the latest error is the one on screen
     for (int i = 0; i < trace.kinds; ++i) {
         if (strcmp(trace.echoed[i].text, text) == 0) {
             trace.echoed[i].count++;
@@ -114,6 +116,8 @@ void trace_ErrorLogOnly(const char *operation, const char *detail) {
 }
 
 void trace_SetEchoHook(TraceEchoHook hook) { trace.echoHook = hook; }
+
+void trace_SetErrorHook(TraceErrorHook hook) { trace.errorHook = hook; }
 
 void trace_Reset() { trace.logStarted = 0; }
 

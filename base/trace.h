@@ -23,6 +23,11 @@ void trace_ErrorLogOnly(const char *operation, const char *detail);
 using TraceEchoHook = void (*)();
 void trace_SetEchoHook(TraceEchoHook hook);
 
+// Called with each error line as stderr says it ("glLoadSceneSlot: city.3ds"), repeats too, so a
+// window can show the latest; null for none.
+using TraceErrorHook = void (*)(const char *text);
+void trace_SetErrorHook(TraceErrorHook hook);
+
 // A new load of the show (a reload): the repeats counted so far are said, and an error line said
 // before is said again when it comes again.
 void trace_NewLoad();

@@ -36,12 +36,34 @@ void hud_Draw(const char *text, int width, int height) {
     const float scale = width >= HUD_DOUBLE_WIDTH ? 2.0f : 1.0f;
     // The font's table covers ' '..'~' only: anything else would index past it.
     static char clean[HUD_TEXT_SIZE];
-    text_CopyBounded(clean, text);
-    int lines = 1;
-    for (char *p = clean; *p; ++p) {
-        if (*p == '\n') ++lines;
-        else if (*p < ' ' || *p > '~') *p = '?';
+    // Lines wider than the window are broken, at their last blank where there is one.
+    const float room = (float(width) - 2 * HUD_MARGIN) / scale;
+    size_t n = 0, lineStart = 0, lastBlank = 0;
+    float lineWidth = 0.0f;
+    for (const char *p = text; *p && n + 1 < sizeof clean; ++p) {
+        char c = (*p == '\n' || (*p >= ' ' && *p <= '~')) ? *p : '?';
+        char one[2] = {c, '\0'};
+        const float advance = c == '\n' ? 0.0f : float(stb_easy_font_width(one));
+        if (c != '\n' && lineWidth + advance > room && n > lineStart) {
+            if (lastBlank > lineStart) { // break at the blank: the rest moves down
+                clean[lastBlank] = '\n';
+                lineStart = lastBlank + 1;
+                clean[n] = '\0';
+                lineWidth = float(stb_easy_font_width(clean + lineStart));
+            } else if (n + 2 < sizeof clean) {
+                clean[n++] = '\n';
+                lineStart = n;
+                lineWidth = 0.0f;
+            }
+        }
+        if (c == ' ') lastBlank = n;
+        clean[n++] = c;
+        lineWidth = c == '\n' ? 0.0f : lineWidth + advance;
+        if (c == '\n') lineStart = n;
     }
+    clean[n] = '\0';
+    int lines = 1;
+    for (const char *p = clean; *p; ++p) lines += *p == '\n';
     static unsigned char quads[HUD_MAX_QUADS * HUD_QUAD_BYTES];
     const int count = stb_easy_font_print(0.0f, 0.0f, clean, nullptr, quads, int(sizeof quads));
     const float bandWidth = float(stb_easy_font_width(clean)) * scale + 2 * HUD_MARGIN;

@@ -273,8 +273,12 @@ void reloadScript(double now, EngineClock clock) {
     char reason[256];
     if (script_FileProblem(path, reason, sizeof reason)) {
         // Looked at again each time until it can be read (an edit saved meanwhile is loaded then).
-        if (!run.unreadable)
+        if (!run.unreadable) {
             fprintf(stderr, "vortan: %s not reloaded: %s; the show goes on unchanged\n", path, reason);
+            char shown[ENGINE_PATH_SIZE + 300];
+            snprintf(shown, sizeof shown, "%s not reloaded: %s", path, reason);
+            transport_ShowError(shown);
+        }
         run.unreadable = true;
         return;
     }
@@ -286,6 +290,10 @@ void reloadScript(double now, EngineClock clock) {
         script = running;
         fprintf(stderr, "vortan: %s not reloaded at %.3f s: %d error%s; the show goes on unchanged\n", path, now,
                 report.errors, report.errors == 1 ? "" : "s");
+        char shown[ENGINE_PATH_SIZE + sizeof report.firstError + 32] = "";
+        for (const char *part : {path, " not reloaded: ", path, ":", static_cast<const char *>(report.firstError)})
+            text_AppendBounded(shown, part);
+        transport_ShowError(shown);
         return;
     }
     const double scriptTime = now - engine.demoStart;
@@ -610,6 +618,7 @@ int engine_RunShow() {
     transportRun.seekTo = engine_SeekTo;
     transportRun.resumeAt = engine_ResumeAt;
     transport_Begin(!run.virtualClock && authoring, options.watch, transportRun);
+    trace_SetErrorHook(transport_ShowError);
     texture_SetCache(true);
     if (options.start > 0) {
         const ForwardEnd end = fastForward(options.start, clock);
