@@ -23,6 +23,7 @@
 #include "scene/scene_file.h"
 #include "script/script.h"
 #include "script/text.h"
+#include "sound/sound.h"
 #include "state/engine_state.h"
 
 namespace {
@@ -210,6 +211,27 @@ void checkMaps(Checker &c, int fileLine, const Lib3dsFile *file) {
     }
 }
 
+// Sync points a stamp cannot name as the file has them: cut names, points past the table, and
+// names given twice (a stamp finds the first).
+void checkCues(Checker &c, int fileLine, const char *full) {
+    static SoundCueList cues;
+    if (!sound_ReadCues(c.bytes.data(), c.bytes.size(), cues)) return;
+    if (cues.cutNames > 0)
+        finding(c, fileLine, false, "music file '%s': %d sync point name%s longer than %d characters, cut there; "
+                "stamps name %s by the cut name (--inspect lists them)", full, cues.cutNames,
+                cues.cutNames == 1 ? " is" : "s are", int(SOUND_MARKER_NAME_SIZE - 1), cues.cutNames == 1 ? "it" : "them");
+    if (cues.dropped > 0)
+        finding(c, fileLine, false, "music file '%s' has %d sync points more than the %d kept; the later ones "
+                "cannot be named", full, cues.dropped, SOUND_MAX_MARKERS);
+    for (int i = 0; i < cues.count; ++i)
+        for (int j = 0; j < i; ++j)
+            if (strcmp(cues.cues[i].name, cues.cues[j].name) == 0) {
+                finding(c, fileLine, false, "music file '%s': two sync points are called '%s' (%.3f s and %.3f s); "
+                        "stamps name the first", full, cues.cues[i].name, cues.cues[j].seconds, cues.cues[i].seconds);
+                break;
+            }
+}
+
 // Opens a file that exists the way its loader will and reports why the engine could not use it.
 void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
     char why[SCENE_WHY_SIZE + 64] = "";
@@ -224,10 +246,12 @@ void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
             finding(c, fileLine, true, "image file '%s' cannot be decoded: %s", full, why);
     } else if (opcode == OP_INITSOUND) {
         int rate = atoi(script_Param(2));
-        if (!probe_Music(c.bytes, rate > 0 ? rate : 44100, why, sizeof why))
+        if (!probe_Music(c.bytes, rate > 0 ? rate : 44100, why, sizeof why)) {
             finding(c, fileLine, true, "music file '%s' cannot be decoded: %s", full, why);
-        else
+        } else {
             c.musicReported = false;
+            checkCues(c, fileLine, full);
+        }
     } else if (opcode == OP_LOADSCENE) {
         int slot = atoi(script_Param(1));
         Lib3dsFile *file = scene_Read3ds(c.bytes.data(), c.bytes.size(), why, sizeof why);
@@ -539,7 +563,7 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
         char stampText[SCRIPT_TEXT_SIZE];
         withoutLineEnd(script_Param(0), stampText);
         char cueMessage[1024];
-        if (isalpha(static_cast<unsigned char>(stampText[0])) || stampText[0] == '_') {
+        if (script_IsNameStamp(stampText)) {
             // One mistake, one message: names in a music file already reported unusable are not.
             if (!cue_CheckStamp(stampText, c.musicPath, &stamp, cueMessage, sizeof cueMessage) && !c.musicReported)
                 finding(c, fileLine, true, "%s", cueMessage);

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -98,7 +99,27 @@ bool readOffset(const char *text, double *value) {
 bool cue_Resolve(const char *text, const SoundCueList &list, double *seconds) {
     char name[SCRIPT_TEXT_SIZE];
     size_t length = 0;
-    for (const char *p = text; *p && length + 1 < sizeof name; ++p)
+    const char *p = text;
+    while (isspace(static_cast<unsigned char>(*p))) ++p;
+    if (*p == '"') {
+        // A quoted name is taken as written, blanks included; an offset may follow the quote.
+        const char *close = strchr(p + 1, '"');
+        if (!close) return false;
+        const size_t quoted = std::min(size_t(close - p - 1), sizeof name - 1);
+        memcpy(name, p + 1, quoted);
+        name[quoted] = '\0';
+        if (!findName(list, name, seconds)) return false;
+        char offsetText[SCRIPT_TEXT_SIZE];
+        size_t n = 0;
+        for (const char *q = close + 1; *q && n + 1 < sizeof offsetText; ++q)
+            if (!isspace(static_cast<unsigned char>(*q))) offsetText[n++] = *q;
+        offsetText[n] = '\0';
+        double offset = 0.0;
+        if (n > 0 && ((offsetText[0] != '+' && offsetText[0] != '-') || !readOffset(offsetText, &offset))) return false;
+        *seconds += offset;
+        return true;
+    }
+    for (; *p && length + 1 < sizeof name; ++p)
         if (!isspace(static_cast<unsigned char>(*p))) name[length++] = *p;
     name[length] = '\0';
     if (findName(list, name, seconds)) return true;

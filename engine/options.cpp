@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "script/script.h"
 #include "script/text.h"
 
 #ifndef VORTAN_VERSION
@@ -74,7 +75,7 @@ template <size_t N> bool readPath(const char *text, char (&destination)[N]) {
 }
 
 // A sync-point name (as a time stamp may hold), possibly with an offset: "drop", "build-2".
-bool isName(const char *text) { return isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_'; }
+bool isName(const char *text) { return script_IsNameStamp(text); }
 
 // One option; returns OPTIONS_RUN to go on, or an exit status.
 int parseOption(Parser &p, const char *name, FILE *out) {

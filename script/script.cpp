@@ -439,11 +439,17 @@ int script_CurrentLine() { return script.currentLine; }
 
 void script_SetStampReader(ScriptStampReader reader) { script.stampReader = reader; }
 
+bool script_IsNameStamp(const char *text) {
+    const char *p = text;
+    while (isWhite(*p)) p++;
+    const unsigned char c = static_cast<unsigned char>(*p);
+    return isalpha(c) || c == '_' || c == '"' || c >= 0x80;
+}
+
 double script_StampTime(const char *text) {
     const char *p = text;
     while (isWhite(*p)) p++;
-    const bool name = isalpha(static_cast<unsigned char>(*p)) || *p == '_';
-    return name && script.stampReader ? script.stampReader(p) : readNumber(text);
+    return script_IsNameStamp(p) && script.stampReader ? script.stampReader(p) : readNumber(text);
 }
 
 const char *script_Param(int k) {

@@ -96,6 +96,9 @@ void script_SetDelimiter(const char *text);
 void script_SetStampReader(ScriptStampReader reader);
 // The time of a time stamp text: a number as atof reads it, or a name through the stamp reader.
 double script_StampTime(const char *text);
+// Whether a time stamp is a name: it begins (after blanks) with a letter, '_', a byte of a
+// non-ASCII letter, or '"' (a quoted name, which may hold blanks: "big drop"+2).
+bool script_IsNameStamp(const char *text);
 const char *script_StatusText(int code);
 int script_DumpCommands();
 int script_DumpMacros();

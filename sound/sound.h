@@ -46,6 +46,8 @@ struct SoundCue {
 };
 struct SoundCueList {
     int count = 0;
+    int cutNames = 0;   // names cut at SOUND_MARKER_NAME_SIZE - 1 characters
+    int dropped = 0;    // sync points past SOUND_MAX_MARKERS, not kept
     SoundCue cues[SOUND_MAX_MARKERS];
 };
 

@@ -102,6 +102,7 @@ void cuesFromLibrary(SoundDecoder &decoder, SoundMarkerList &list) {
     uint32_t count = 0;
     if (!sf_command(decoder.file, SFC_GET_CUE_COUNT, &count, sizeof count) || count == 0) return;
     // The fixed SF_CUES holds only 100 points; ask with a block sized for what the file has.
+    if (count > uint32_t(SOUND_MAX_MARKERS)) list.dropped = int(std::min<uint32_t>(count - SOUND_MAX_MARKERS, 1u << 30));
     count = std::min<uint32_t>(count, SOUND_MAX_MARKERS);
     size_t bytes = sizeof(uint32_t) + count * sizeof(SF_CUE_POINT);
     auto *block = static_cast<unsigned char *>(calloc(1, bytes + sizeof(SF_CUE_POINT)));
@@ -116,6 +117,7 @@ void cuesFromLibrary(SoundDecoder &decoder, SoundMarkerList &list) {
             marker.id = uint32_t(points[i].indx);
             marker.frame = points[i].sample_offset ? points[i].sample_offset : points[i].position;
             size_t length = strnlen(points[i].name, sizeof points[i].name);
+            marker.cut = length > sizeof marker.name - 1;
             if (length == 0) {
                 snprintf(marker.name, sizeof marker.name, "cue %u", marker.id);
             } else {
@@ -218,7 +220,7 @@ bool sound_DecoderInSong(const SoundDecoder &decoder) {
 }
 
 void sound_DecoderMarkers(SoundDecoder &decoder, SoundMarkerList &list) {
-    list.count = 0;
+    list.count = list.dropped = 0;
     if (decoder.kind != SOUND_DECODER_SAMPLED) return;
     // libsndfile gives WAV cue positions but not their labl names, so WAV is read here.
     if (sound_ReadWavMarkers(decoder.data, decoder.size, list)) return;

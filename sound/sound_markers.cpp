@@ -20,11 +20,16 @@ void readCuePoints(const unsigned char *chunk, size_t size, SoundMarkerList &lis
     uint64_t declared = readLe32(chunk);
     uint64_t present = (size - 4) / 24;
     uint64_t count = std::min(declared, present);
-    for (uint64_t i = 0; i < count && list.count < SOUND_MAX_MARKERS; ++i) {
+    for (uint64_t i = 0; i < count; ++i) {
+        if (list.count == SOUND_MAX_MARKERS) {
+            list.dropped += int(std::min<uint64_t>(count - i, 1u << 30));
+            break;
+        }
         const unsigned char *point = chunk + 4 + i * 24;
         SoundMarker &marker = list.markers[list.count++];
         marker.id = readLe32(point);
         marker.frame = readLe32(point + 20);
+        marker.cut = false;
         snprintf(marker.name, sizeof marker.name, "cue %u", marker.id);
     }
 }
@@ -41,6 +46,7 @@ void readLabel(const unsigned char *chunk, size_t size, SoundMarkerList &list) {
         size_t kept = std::min(length, sizeof marker.name - 1);
         memcpy(marker.name, text, kept);
         marker.name[kept] = '\0';
+        marker.cut = kept < length;
     }
 }
 
@@ -63,6 +69,7 @@ void sound_SortMarkers(SoundMarkerList &list) {
 
 bool sound_ReadWavMarkers(const unsigned char *data, size_t size, SoundMarkerList &list) {
     list.count = 0;
+    list.dropped = 0;
     if (!data || size < 12 || !isId(data, "RIFF") || !isId(data + 8, "WAVE")) return false;
     // The RIFF size is not trusted either way: some writers leave it 0 while streaming.
     size_t end = size;

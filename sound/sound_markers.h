@@ -11,10 +11,12 @@ struct SoundMarker {
     uint32_t id;                        // cue point id, the key of its label
     uint64_t frame;                     // sample frame of the file at which it fires
     char name[SOUND_MARKER_NAME_SIZE];  // its label, or "cue <id>" when it has none
+    bool cut;                           // the label was longer than the name holds
 };
 
 struct SoundMarkerList {
     int count = 0;
+    int dropped = 0;                    // cue points past SOUND_MAX_MARKERS, not kept
     SoundMarker markers[SOUND_MAX_MARKERS];
 };
 

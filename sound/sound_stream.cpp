@@ -125,7 +125,7 @@ void soundStream_Init() {
 bool sound_ReadCues(const unsigned char *data, size_t size, SoundCueList &list) {
     static SoundDecoder decoder; // its scratch block is large: kept off the stack
     static SoundMarkerList markers;
-    list.count = 0;
+    list.count = list.cutNames = list.dropped = 0;
     if (!sound_DecoderOpen(decoder, data, size, DEFAULT_RATE)) return false;
     const int orders = sound_DecoderOrderCount(decoder);
     for (int order = 0; order < orders && list.count < SOUND_MAX_MARKERS; ++order) {
@@ -135,10 +135,12 @@ bool sound_ReadCues(const unsigned char *data, size_t size, SoundCueList &list) 
     }
     if (orders == 0 && decoder.rate > 0) {
         sound_DecoderMarkers(decoder, markers);
+        list.dropped = markers.dropped;
         for (int i = 0; i < markers.count; ++i) {
             SoundCue &cue = list.cues[list.count++];
             text_CopyBounded(cue.name, markers.markers[i].name);
             cue.seconds = double(markers.markers[i].frame) / decoder.rate;
+            list.cutNames += markers.markers[i].cut;
         }
     }
     sound_DecoderClose(decoder);

@@ -243,13 +243,14 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
                                                           "@glsetclearcolor inferno|0|1|0\n"
                                                           "@glsetclearcolor hit|1|0|0\n@glsetclearcolor hit+0.3|0|0|1\n"
                                                           "@end late-0.5\n");
-    testfs_WriteFile(dir + "/datas/m.wav", noiseWav(22050, 2 * 22050, {{12127, "hit"}, {33075, "late"}}));
+    testfs_WriteFile(dir + "/datas/m.wav", noiseWav(22050, 2 * 22050, {{12127, "hit"}, {33075, "late"}, {4410, "big drop"},
+                                                                       {100, "twice"}, {200, "twice"}}));
     // "hit" is at 0.55 s, "late" at 1.5 s: at 10 fps red comes on frame 6, blue on frame 9 and
     // the end on frame 10; the unknown names read as 0 ("inferno" too: no infinity) and are reported.
     const VortanRun run = vrun_Run(dir, "--capture cap --fps 10 --resolution 64x48");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("script line 4: time stamp 'nosuch' names no sync point of the music, read as 0 "
-                           "(sync points: hit, late)"), std::string::npos) << run.err;
+                           "(sync points: twice, twice, big drop, hit, late)"), std::string::npos) << run.err;
     EXPECT_EQ(vrun_CountFrames(dir + "/cap"), 11);
     for (auto [frame, red, green, blue] : {std::tuple{5, 0, 255, 0}, {6, 255, 0, 0}, {8, 255, 0, 0}, {9, 0, 0, 255}})
         EXPECT_EQ(framePixel(dir + "/cap", frame, 5, 5), (std::vector<int>{red, green, blue})) << "frame " << frame;
@@ -263,7 +264,12 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
     const VortanRun check = vrun_Run(dir, "--check");
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.out.find("opal.qlo:4: error: time stamp 'nosuch' names no sync point of 'datas/m.wav' (it has: "
-                             "hit, late)"), std::string::npos) << check.out << check.err;
+                             "twice, twice, big drop, hit, late)"), std::string::npos) << check.out << check.err;
+    EXPECT_NE(check.out.find("opal.qlo:2: warning: music file 'datas/m.wav': two sync points are called 'twice' "
+                             "(0.005 s and 0.009 s); stamps name the first"), std::string::npos) << check.out;
+    // A name with a blank is quoted: 0.2 s + 0.5 s lands on frame 7.
+    const VortanRun quoted = vrun_Run(dir, "--capture q --fps 10 --start '\"big drop\"+0.5' --duration 0.1 --resolution 64x48");
+    EXPECT_NE(quoted.err.find("starting at script time 0.700 s"), std::string::npos) << quoted.err;
     EXPECT_EQ(vrun_Run(dir, "--start nosuch --no-dialog").status, 2);
     for (const char *far : {"--start hit+1e6", "--start late-100", "--loop hit:late+4000"}) {
         const VortanRun refused = vrun_Run(dir, std::string(far) + " --no-dialog");
