@@ -58,6 +58,10 @@ void platform_OpenConsole();
 // it was started from, if any.
 void platform_AttachParentConsole();
 
+// Whether standard error reaches anyone: a terminal, a file or a pipe. A Windows program started
+// from Explorer has none, so what would be said there must be shown in a window.
+bool platform_StderrSeen();
+
 // Puts the calling thread below every ordinary one: it runs on the time the drawing threads
 // leave over (Linux: SCHED_IDLE; Windows: the lowest thread priority).
 void platform_BackgroundThread();

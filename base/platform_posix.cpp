@@ -120,6 +120,8 @@ size_t platform_RootLength(const char *path) { return path[0] == '/' ? 1 : 0; }
 void platform_OpenConsole() {}
 void platform_AttachParentConsole() {}
 
+bool platform_StderrSeen() { return true; } // a terminal, a file, or a pipe its reader chose
+
 void platform_BackgroundThread() {
 #ifdef SCHED_IDLE
     const sched_param none{};

@@ -197,4 +197,6 @@ void platform_AttachParentConsole() {
     if (AttachConsole(ATTACH_PARENT_PROCESS)) reopenOnConsole();
 }
 
+bool platform_StderrSeen() { return hasStandardHandle(STD_ERROR_HANDLE); }
+
 void platform_BackgroundThread() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST); }

@@ -30,6 +30,11 @@ bool scriptReadable(const char *path, bool check) {
     char reason[128];
     if (!script_FileProblem(path, reason, sizeof reason)) return true;
     fprintf(stderr, "vortan: cannot read script '%s': %s\n", path, reason);
+    if (!platform_StderrSeen()) { // started from a desktop: the reason in a window
+        char text[ENGINE_PATH_SIZE + 160];
+        snprintf(text, sizeof text, "cannot read script '%s': %s", path, reason);
+        startup_Notice(text, "_Vortan_", false);
+    }
     if (!check) {
         char detail[ENGINE_PATH_SIZE + 160];
         snprintf(detail, sizeof detail, "cannot read '%s': %s", path, reason);
@@ -54,6 +59,7 @@ int startup_Main(int argc, char **argv) {
         return inspect_Files(count, argv + engine.options.tailFirst, engine.options.json, stdout);
     }
     if (engine.options.debugTail) console_Open();
+    if (!platform_StderrSeen()) engine_SetNoticeHook(startup_Notice); // start-up failures in a window
     if (!scriptReadable(engine.options.scriptPath, engine.options.check)) {
         return engine.options.check ? 1 : STARTUP_EXIT_SCRIPT;
     }

@@ -286,9 +286,11 @@ constexpr const char *CUBE_OBJ =
 TEST_F(SceneDraw, FilesFromOtherToolsDrawFramedLitAndMapped) {
     testfs_WriteFile(cwd.path + "/cube.obj", CUBE_OBJ);
     testfs_WriteFile(cwd.path + "/cube.mtl", "newmtl brick\nKd 0.8 0.3 0.2\nmap_Kd textures/brick.tga\n");
+#ifndef SCENE_TEST_WITHOUT_CONVERTERS // the Windows build's tests run under Wine, without them
     const std::string convert = "cd '" + cwd.path + "' && assimp export cube.obj assimp.3ds >convert.log 2>&1 && "
                                 "osgconv cube.obj osg.3ds >>convert.log 2>&1";
     ASSERT_EQ(std::system(convert.c_str()), 0) << testfs_ReadFile(cwd.path + "/convert.log");
+#endif
     // The camera object looks as Camera01 of the probe scene; the mesh's matrix (a modeller's
     // pivot) does not move its points, which lie where the file stores them.
     Lib3dsFile *file = scenegen_NewFile(100);
@@ -308,6 +310,9 @@ TEST_F(SceneDraw, FilesFromOtherToolsDrawFramedLitAndMapped) {
     const struct { const char *file; bool red; Pixel probe; } rows[] = {
         {"assimp.3ds", true, {W / 2.0, H / 2.0}}, {"osg.3ds", false, {W / 2.0, H / 2.0}}, {"object.3ds", false, centroid()}};
     for (const auto &row : rows) {
+#ifdef SCENE_TEST_WITHOUT_CONVERTERS
+        if (std::string(row.file) != "object.3ds") continue;
+#endif
         scene_ResetState();
         trace_Reset();
         ASSERT_TRUE(scene_LoadSlot(0, row.file)) << trace();
