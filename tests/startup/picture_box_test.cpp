@@ -1,9 +1,11 @@
-// The picture box control's JPEG decoding from memory (its messages and style bits are driven
-// through the setup dialog's own tests, and the fuzz target feeds it damaged pictures).
+// The picture box control's JPEG decoding from memory and the rules both platforms' controls
+// follow (their windows are driven through the setup dialog's own tests, and the fuzz target
+// feeds the decoder damaged pictures).
 #include <gtest/gtest.h>
 
 #include "startup/picture_box.h"
 
+#include "resources/dialog_template.h"
 #include "resources/rcdata.h"
 #include "tests/support/temp_dir.h"
 
@@ -35,4 +37,37 @@ TEST(PictureBox, DecodesTheBannerAndRefusesBrokenPictures) {
     const std::string grey = testfs_ReadFile("grey.jpg"); // grey pictures come out as RGB
     ASSERT_TRUE(PictureBox_DecodeJpeg(reinterpret_cast<const unsigned char *>(grey.data()), grey.size(), image));
     EXPECT_NEAR(image.rgb[3 * 20 + 1], 128, 2);
+}
+
+TEST(PictureBox, RulesOfCreationImagesAndStyles) {
+    const struct { uint32_t style, flags, left; } created[] = {
+        {0x0024, PBS_FIT | PBS_RESOURCE, 0},                        // the setup dialog's control
+        {0x0030 | WS_CHILD, PBS_FIT, 0x0010 | WS_CHILD},            // fit wins; autosize stays in the style
+        {0x000B, PBS_AUTOSIZE | PBS_BITMAP, 0x000A},                // the default sizing; the first type taken
+        {0x000A, PBS_AUTOSIZE | PBS_RESOURCE2, 0x0002},
+    };
+    for (const auto &c : created) {
+        const PictureBoxCreation made = PictureBox_CreationFlags(c.style);
+        EXPECT_TRUE(made.flags == c.flags && made.style == c.left) << std::hex << c.style << " " << made.flags;
+    }
+    EXPECT_EQ(PictureBox_PictureType(PBS_FIT | PBS_ICON | PBS_RESOURCE2), PBS_RESOURCE2);
+    EXPECT_EQ(PictureBox_ImageFlags(PBS_FIT | PBS_RESOURCE, PBS_ICON), PBS_FIT | PBS_ICON);
+    EXPECT_TRUE(PictureBox_IsClassName("PictureBoxClass") && !PictureBox_IsClassName("PictureBoxClas"));
+    const PictureBoxStyle wide = PictureBox_NewStyle(PBS_FIT | PBS_RESOURCE, PBS_AUTOSIZE | PBS_CLIENTEDGE, 200);
+    EXPECT_TRUE(wide.flags == (PBS_AUTOSIZE | PBS_CLIENTEDGE | PBS_RESOURCE) && wide.clientEdge && !wide.toggleBorder &&
+                !wide.resize);
+    const PictureBoxStyle sized = PictureBox_NewStyle(0, PBS_TOGGLEBORDER, 120 | (30 << 16));
+    EXPECT_TRUE(!sized.clientEdge && sized.toggleBorder && sized.resize && sized.width == 120 && sized.height == 30);
+
+    TestCwd cwd("picture-rules");
+    const RcData banner = resource_FindRcData(RCDATA_BANNER);
+    testfs_WriteFile("banner.jpg", std::string(reinterpret_cast<const char *>(banner.bytes), banner.size));
+    const struct { const char *name; uint32_t flags; bool loads; } pictures[] = {
+        {"#3", PBS_RESOURCE, true}, {"#3", PBS_RESOURCE2, true}, {"#3", PBS_ICON, false}, {"#99", PBS_RESOURCE, false},
+        {"#3x", PBS_RESOURCE, false}, {"#", PBS_RESOURCE, false}, {"banner.jpg", 0, true}, {"absent.jpg", 0, false}, {"", 0, false}};
+    for (const auto &p : pictures) {
+        PictureBoxImage image;
+        EXPECT_EQ(PictureBox_LoadPicture(p.name, p.flags, image), p.loads) << p.name;
+        EXPECT_EQ(image.width, p.loads ? 577 : 0) << p.name;
+    }
 }
