@@ -242,7 +242,7 @@ void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
         return;
     }
     if (opcode == OP_LOADTEXTURE) {
-        if (!probe_Tga(c.bytes, why, sizeof why))
+        if (!probe_Picture(c.bytes, why, sizeof why))
             finding(c, fileLine, true, "image file '%s' cannot be decoded: %s", full, why);
     } else if (opcode == OP_INITSOUND) {
         int rate = atoi(script_Param(2));

@@ -14,6 +14,7 @@
 
 #include "author/check.h"
 #include "author/probe.h"
+#include "draw/picture.h"
 #include "draw/tga.h"
 #include "scene/scene_file.h"
 #include "script/text.h"
@@ -287,6 +288,22 @@ void describeTga(Printer &p, const std::vector<uint8_t> &bytes, char *problem, s
     number(p, "texture height", nextPowerOfTwo(height));
 }
 
+// PNG and JPEG pictures, as the texture loader decodes them.
+void describePicture(Printer &p, const std::vector<uint8_t> &bytes, char *problem, size_t problemSize) {
+    static TgaImage image;
+    const char *reason = "damaged";
+    if (!picture_Decode(bytes.data(), bytes.size(), &image, &reason)) {
+        text_CopyBounded(problem, reason, problemSize);
+        return;
+    }
+    number(p, "width", image.width);
+    number(p, "height", image.height);
+    word(p, "pixels", image.components == 4 ? "RGBA" : image.components == 3 ? "RGB" : "grey");
+    number(p, "texture width", nextPowerOfTwo(image.width));
+    number(p, "texture height", nextPowerOfTwo(image.height));
+    image = TgaImage{};
+}
+
 // ---- Music ---------------------------------------------------------------------------------
 
 void describeMusic(Printer &p, const std::vector<uint8_t> &bytes, char *problem, size_t problemSize) {
@@ -378,18 +395,20 @@ void describeScript(Printer &p, const char *path, char *problem, size_t problemS
 bool describeFile(Printer &p, const char *path) {
     char problem[WHY_SIZE] = "";
     const bool scene = endsWith(path, ".3ds"), tga = endsWith(path, ".tga");
+    const bool png = endsWith(path, ".png"), jpeg = endsWith(path, ".jpg") || endsWith(path, ".jpeg");
     const bool script = endsWith(path, ".qlo") || endsWith(path, ".txt");
     bool music = false;
     for (const char *ending : {".wav", ".wave", ".aif", ".aiff", ".flac", ".ogg", ".oga", ".opus", ".mp3", ".mod",
                                ".xm", ".s3m", ".it", ".mptm"})
         music = music || endsWith(path, ending);
-    beginFile(p, path, scene ? "3DS scene" : tga ? "TGA picture" : script ? "script" : music ? "music" : "unknown");
+    beginFile(p, path, scene ? "3DS scene" : tga ? "TGA picture" : png ? "PNG picture" : jpeg ? "JPEG picture"
+                       : script ? "script" : music ? "music" : "unknown");
     static std::vector<uint8_t> bytes;
     bool tooLarge = false;
-    if (!scene && !tga && !script && !music) {
-        text_CopyBounded(problem, "not a kind of file the engine reads: 3DS scenes (.3ds), TGA pictures (.tga), "
-                                  "scripts (.qlo, .txt) and music (.wav, .aiff, .flac, .ogg, .opus, .mp3, .mod, .xm, "
-                                  ".s3m, .it)", sizeof problem);
+    if (!scene && !tga && !png && !jpeg && !script && !music) {
+        text_CopyBounded(problem, "not a kind of file the engine reads: 3DS scenes (.3ds), pictures (.tga, .png, "
+                                  ".jpg), scripts (.qlo, .txt) and music (.wav, .aiff, .flac, .ogg, .opus, .mp3, "
+                                  ".mod, .xm, .s3m, .it)", sizeof problem);
     } else if (script) {
         describeScript(p, path, problem, sizeof problem);
     } else if (!engine_ReadFile(path, scene ? SCENE_MAX_FILE_BYTES : PROBE_MAX_FILE_BYTES, &bytes, &tooLarge)) {
@@ -400,6 +419,8 @@ bool describeFile(Printer &p, const char *path) {
         if (file) lib3ds_file_free(file);
     } else if (tga) {
         describeTga(p, bytes, problem, sizeof problem);
+    } else if (png || jpeg) {
+        describePicture(p, bytes, problem, sizeof problem);
     } else {
         describeMusic(p, bytes, problem, sizeof problem);
     }

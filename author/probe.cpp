@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "draw/picture.h"
 #include "draw/tga.h"
 #include "sound/sound_decoder.h"
 
@@ -37,4 +38,14 @@ bool probe_Music(const std::vector<uint8_t> &bytes, int rate, char *why, size_t 
     }
     sound_DecoderClose(decoder);
     return true;
+}
+
+bool probe_Picture(const std::vector<uint8_t> &bytes, char *why, size_t whySize) {
+    if (picture_Kind(bytes.data(), bytes.size()) == PICTURE_TGA) return probe_Tga(bytes, why, whySize);
+    static TgaImage image; // a whole picture: kept off the stack and reused
+    const char *reason = "damaged";
+    const bool decoded = picture_Decode(bytes.data(), bytes.size(), &image, &reason);
+    image = TgaImage{};
+    if (!decoded) snprintf(why, whySize, "%s", reason);
+    return decoded;
 }

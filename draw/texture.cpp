@@ -12,6 +12,7 @@
 
 #include "base/console.h"
 #include "base/trace.h"
+#include "draw/picture.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "state/engine_state.h"
@@ -114,7 +115,7 @@ bool LoadTextureFile(const char *path, int textureName, int mipmaps) {
     }
     std::vector<uint8_t> bytes;
     TgaImage image;
-    if (!engine_ReadFile(path, MAX_FILE_BYTES, &bytes) || !tga_Decode(bytes.data(), bytes.size(), &image)) return false;
+    if (!engine_ReadFile(path, MAX_FILE_BYTES, &bytes) || !picture_Decode(bytes.data(), bytes.size(), &image)) return false;
     bytes = std::vector<uint8_t>();
     if (!tga_ResampleToPowerOfTwo(&image) || !texture_Upload(image, mipmaps == 1)) return false;
     if (cacheable) {

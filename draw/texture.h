@@ -1,5 +1,5 @@
-// Texture slots: 20 named slots loaded from TGA files (slot n is GL texture name n), uploaded
-// with mipmaps; the pictures come from the TGA reader of tga.h.
+// Texture slots: 20 named slots loaded from TGA, PNG or JPEG files (slot n is GL texture name n),
+// uploaded with mipmaps; the pictures come from picture.h, by their content.
 #pragma once
 #include "draw/tga.h"
 
@@ -11,7 +11,7 @@ bool texture_Upload(const TgaImage &image, bool mipmaps, bool allowGenerateMipma
 // Handler of "@glloadtextureslot" (file name, slot, mipmaps).
 void glLoadTextureSlot();
 
-// Binds textureName, sets its parameters, reads the TGA at path and uploads it (with mipmaps
+// Binds textureName, sets its parameters, reads the picture at path and uploads it (with mipmaps
 // when mipmaps == 1). Needs a current GL context. Returns whether the image was loaded.
 bool LoadTextureFile(const char *path, int textureName, int mipmaps);
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "startup/picture_jpeg.h"
+#include "draw/picture_jpeg.h"
 
 class Fl_Group;
 class Fl_Image;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "startup/picture_jpeg.h"
+#include "draw/picture_jpeg.h"
 
 // The flag word: one sizing flag and at most one picture-type flag.
 constexpr uint32_t PBS_BITMAP = 0x0001;       // "#n" is a bitmap resource

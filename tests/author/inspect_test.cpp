@@ -61,10 +61,12 @@ TEST(Inspect, TgaAndWhyABrokenOneIsRefused) {
               "rgba.tga: TGA picture\n  type: 2\n  type name: true-colour\n  width: 3\n  height: 5\n  bits: 32\n"
               "  origin: top left\n  alpha: yes\n  texture width: 4\n  texture height: 8\n");
     EXPECT_EQ(status, 0);
-    testfs_WriteFile("picture.png", "\x89PNG");
-    std::string out = inspect({"b16.tga", "absent.tga", "picture.png"}, false, &status);
-    EXPECT_NE(out.find("picture.png: unknown\n  refused: not a kind of file the engine reads: 3DS scenes (.3ds), TGA"),
-              std::string::npos) << out;
+    testfs_WriteFile("picture.png", std::string("\x89PNG\r\n\x1a\n", 8) + "junk");
+    testfs_WriteFile("notes.doc", "text");
+    std::string out = inspect({"b16.tga", "absent.tga", "picture.png", "notes.doc"}, false, &status);
+    EXPECT_NE(out.find("picture.png: PNG picture\n  refused: damaged PNG: "), std::string::npos) << out;
+    EXPECT_NE(out.find("notes.doc: unknown\n  refused: not a kind of file the engine reads: 3DS scenes (.3ds), "
+                       "pictures (.tga, .png, .jpg)"), std::string::npos) << out;
     EXPECT_NE(out.find("  bits: 16\n  origin: top left\n  alpha: no\n  refused: unsupported bits per pixel (16;"),
               std::string::npos) << out;
     EXPECT_NE(out.find("absent.tga: TGA picture\n  refused: cannot read the file\n"), std::string::npos) << out;

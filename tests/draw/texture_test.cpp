@@ -1,4 +1,4 @@
-// Texture slots in a real GL context: TGA files of each pixel size loaded by "@glloadtextureslot"
+// Texture slots in a real GL context: TGA files of each pixel size (and a PNG) loaded by "@glloadtextureslot"
 // and read back from the GL; texture state, mipmaps, resampling, refusals and slot lookups.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
@@ -6,6 +6,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -101,6 +102,15 @@ TEST_F(TextureSlots, EachPixelSizeDrawsFromItsSlot) {
         EXPECT_EQ(engine.textureSlots[slot].id, slot);
         EXPECT_EQ(readLevel(slot, 0, components), img.pixels);
     }
+#ifndef PICTURE_TEST_WITHOUT_IMAGEMAGICK
+    // A PNG goes into its slot as its pixels are, named as written.
+    const TgaImage img = expect_Pattern(8, 4, 4, 9);
+    writeTga(data("twin.tga"), img, 2, true, false); // ImageMagick 6 reads bottom-first TGAs upside down
+    ASSERT_EQ(std::system(("convert " + data("twin.tga") + " PNG32:" + data("pic.png")).c_str()), 0);
+    runLoad("pic.png", "5", "1");
+    EXPECT_STREQ(engine.textureSlots[5].name, "pic.png");
+    EXPECT_EQ(readLevel(5, 0, 4), img.pixels);
+#endif
     EXPECT_EQ(log(), ""); // nothing went wrong, so nothing was traced
 }
 

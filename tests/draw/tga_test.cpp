@@ -1,13 +1,17 @@
-// The TGA reader without a window: every accepted type and origin, hand-made files, broken
-// files, the power-of-two resampling and the halving rule.
+// The picture readers without a window: every accepted TGA type and origin, hand-made files,
+// broken files, the power-of-two resampling and the halving rule; PNG and JPEG pictures written
+// by ImageMagick against their TGA twins.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <tuple>
 
+#include "draw/picture.h"
 #include "draw/tga.h"
 #include "tests/draw/tga_expect.h"
+#include "tests/support/temp_dir.h"
 #include "tools/texgen/tga_write.h"
 
 namespace {
@@ -151,3 +155,56 @@ TEST(TgaResample, HandWorkedResamplingAndHalving) {
     tga_HalveImage(TgaImage{1, 2, 3, {0, 255, 5, 1, 255, 6}}, &half);
     EXPECT_EQ(half.pixels, (std::vector<uint8_t>{1, 255, 6}));
 }
+
+#ifndef PICTURE_TEST_WITHOUT_IMAGEMAGICK // the Windows build's tests run under Wine, without it
+// Each kind of PNG and JPEG a paint program writes, made by ImageMagick from one RGBA picture,
+// decodes to the pixels of its twin: the same picture written by ImageMagick as a TGA.
+TEST(PictureDecode, PngAndJpegDecodeAsTheirTgaTwins) {
+    TestCwd cwd("pictures");
+    const TgaImage source = expect_Pattern(7, 5, 4, 3);
+    ASSERT_TRUE(tgawrite_Save("source.tga", source.pixels.data(), 7, 5, 4, TgaWriteOptions{}));
+    const struct { const char *made, *options; int components, tolerance; PictureKind kind; } rows[] = {
+        {"PNG24:rgb.png", "-alpha off", 3, 0, PICTURE_PNG},
+        {"PNG32:rgba.png", "", 4, 0, PICTURE_PNG},
+        {"gray.png", "-colorspace Gray -type Grayscale", 1, 0, PICTURE_PNG},
+        {"grayalpha.png", "-colorspace Gray -type GrayscaleAlpha", 4, 0, PICTURE_PNG},
+        {"PNG8:palette.png", "", 4, 0, PICTURE_PNG},   // a palette with transparency
+        {"PNG64:deep.png", "-depth 16", 4, 1, PICTURE_PNG},
+        {"base.jpg", "-quality 95", 3, 2, PICTURE_JPEG},
+        {"progressive.jpg", "-quality 95 -interlace Plane", 3, 2, PICTURE_JPEG},
+        {"grey.jpg", "-colorspace Gray -quality 95", 3, 2, PICTURE_JPEG},
+    };
+    for (const auto &row : rows) {
+        const std::string file = strchr(row.made, ':') ? strchr(row.made, ':') + 1 : row.made;
+        const std::string make = std::string("convert source.tga ") + row.options + " " + row.made + " && convert " +
+                                 file + " -depth 8 -orient topleft twin.tga";
+        ASSERT_EQ(std::system(make.c_str()), 0) << make;
+        const std::string bytes = testfs_ReadFile(file), twinBytes = testfs_ReadFile("twin.tga");
+        const auto *data = reinterpret_cast<const uint8_t *>(bytes.data());
+        TgaImage picture, twin;
+        const char *why = "";
+        EXPECT_EQ(picture_Kind(data, bytes.size()), row.kind) << file;
+        ASSERT_TRUE(picture_Decode(data, bytes.size(), &picture, &why)) << file << ": " << why;
+        ASSERT_TRUE(picture_Decode(reinterpret_cast<const uint8_t *>(twinBytes.data()), twinBytes.size(), &twin)) << file;
+        ASSERT_TRUE(picture.width == 7 && picture.height == 5 && picture.components == row.components) << file << " "
+            << picture.components;
+        int worst = 0;
+        for (size_t i = 0; i < picture.pixels.size(); ++i) {
+            const int c = int(i % size_t(row.components));
+            const size_t pixel = i / size_t(row.components);
+            // The twin may carry the channels the decoded picture folds away (grey as RGB, no alpha).
+            const int want = twin.components == row.components ? twin.pixels[i]
+                             : twin.components == 1 ? twin.pixels[pixel]
+                             : twin.pixels[pixel * size_t(twin.components) + size_t(c < twin.components ? c : 0)];
+            worst = std::max(worst, std::abs(int(picture.pixels[i]) - want));
+        }
+        EXPECT_LE(worst, row.tolerance) << file;
+    }
+    // Damaged: refused with the decoder's reason, never read past the bytes.
+    std::string cut = testfs_ReadFile("rgba.png").substr(0, 40);
+    TgaImage none;
+    const char *why = "";
+    EXPECT_FALSE(picture_Decode(reinterpret_cast<const uint8_t *>(cut.data()), cut.size(), &none, &why));
+    EXPECT_EQ(std::string(why).rfind("damaged PNG: ", 0), 0u) << why;
+}
+#endif

@@ -1,5 +1,5 @@
-// The picture box's JPEG decoder: a JPEG held in memory to 8-bit RGB, with the picture size
-// capped before anything is decompressed. No FLTK, so the fuzzer links it alone.
+// The JPEG decoder of the setup dialog's picture box and of JPEG textures: a JPEG held in memory
+// to 8-bit RGB, with the picture size capped before anything is decompressed. No window, no GL.
 #pragma once
 #include <cstddef>
 #include <memory>

@@ -1,6 +1,6 @@
-// The picture box's JPEG decoder over libjpeg, from memory, with the size cap checked on the
+// The JPEG decoder over libjpeg, from memory, with the size cap checked on the
 // header before any decompression.
-#include "startup/picture_jpeg.h"
+#include "draw/picture_jpeg.h"
 
 #include <csetjmp>
 #include <cstdio>
