@@ -270,6 +270,7 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
     // A name with a blank is quoted: 0.2 s + 0.5 s lands on frame 7.
     const VortanRun quoted = vrun_Run(dir, "--capture q --fps 10 --start '\"big drop\"+0.5' --duration 0.1 --resolution 64x48");
     EXPECT_NE(quoted.err.find("starting at script time 0.700 s"), std::string::npos) << quoted.err;
+    EXPECT_EQ(vrun_Run(dir, "--start '\"big drop\"x' --no-dialog").status, 2); // no offset after the quote
     EXPECT_EQ(vrun_Run(dir, "--start nosuch --no-dialog").status, 2);
     for (const char *far : {"--start hit+1e6", "--start late-100", "--loop hit:late+4000"}) {
         const VortanRun refused = vrun_Run(dir, std::string(far) + " --no-dialog");
