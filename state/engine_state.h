@@ -64,6 +64,7 @@ struct EngineOptions {
     char videoPath[ENGINE_PATH_SIZE] = ""; // non-empty: make a video of the capture
     int videoQuality = 18;            // x264's crf, 0 (best) .. 51
     char videoPreset[16] = "medium";  // x264's speed preset
+    bool overwrite = false;           // --video may replace a file that is not a video
     bool timedemo = false;            // draw on the capture clock as fast as possible, write nothing
     bool debugTail = false;           // the command-line tail was "debug"
 };
