@@ -169,9 +169,10 @@ bool isNumber(const char *text, bool integer) {
     return end != text && *end == '\0';
 }
 
+// Anything under the name: a folder, FIFO or device is then refused by the probe, with its kind.
 bool fileExists(const char *path) {
     struct stat info;
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+    return stat(path, &info) == 0;
 }
 
 // Lists the camera names of a scene, for a message.
@@ -235,10 +236,9 @@ void checkCues(Checker &c, int fileLine, const char *full) {
 // Opens a file that exists the way its loader will and reports why the engine could not use it.
 void probeFile(Checker &c, int fileLine, int opcode, const char *full) {
     char why[SCENE_WHY_SIZE + 64] = "";
-    bool tooLarge = false;
     size_t limit = opcode == OP_LOADSCENE ? SCENE_MAX_FILE_BYTES : PROBE_MAX_FILE_BYTES;
-    if (!engine_ReadFile(full, limit, &c.bytes, &tooLarge)) {
-        finding(c, fileLine, true, "'%s' cannot be read%s", full, tooLarge ? ": the file is too large" : "");
+    if (!engine_ReadFile(full, limit, &c.bytes)) {
+        finding(c, fileLine, true, "'%s' cannot be read: %s", full, engine_ReadProblem());
         return;
     }
     if (opcode == OP_LOADTEXTURE) {

@@ -2,7 +2,9 @@
 // them, one printer for the human-readable text and the JSON.
 #include "author/inspect.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <strings.h>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "draw/picture.h"
 #include "draw/tga.h"
 #include "scene/scene_file.h"
+#include "script/script.h"
 #include "script/text.h"
 #include "sound/sound.h"
 #include "sound/sound_decoder.h"
@@ -55,12 +58,27 @@ void close(Printer &p, char bracket) {
     if (p.depth > 0) p.depth--;
 }
 
+// The length of the well-formed UTF-8 character at c (1 to 4), 0 when it is not one.
+int utf8Length(const unsigned char *c) {
+    const int n = c[0] < 0x80 ? 1 : c[0] >= 0xC2 && c[0] < 0xE0 ? 2 : c[0] >= 0xE0 && c[0] < 0xF0 ? 3
+                : c[0] >= 0xF0 && c[0] < 0xF5 ? 4 : 0;
+    for (int i = 1; i < n; i++)
+        if ((c[i] & 0xC0) != 0x80) return 0;
+    if (n == 3 && ((c[0] == 0xE0 && c[1] < 0xA0) || (c[0] == 0xED && c[1] >= 0xA0))) return 0; // overlong, surrogate
+    if (n == 4 && ((c[0] == 0xF0 && c[1] < 0x90) || (c[0] == 0xF4 && c[1] >= 0x90))) return 0;
+    return n;
+}
+
+// Names come from files and command lines in any encoding: UTF-8 goes through, and any other
+// byte is read as Latin-1 and escaped, so the document is valid JSON whatever the bytes.
 void jsonString(FILE *out, const char *text) {
     fputc('"', out);
-    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c; c++) {
+    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c;) {
+        const int n = utf8Length(c);
         if (*c == '"' || *c == '\\') fprintf(out, "\\%c", *c);
-        else if (*c < 0x20) fprintf(out, "\\u%04x", *c);
-        else fputc(*c, out);
+        else if (*c < 0x20 || n == 0) fprintf(out, "\\u%04x", *c);
+        else fwrite(c, 1, size_t(n), out);
+        c += n > 0 ? n : 1;
     }
     fputc('"', out);
 }
@@ -344,12 +362,12 @@ void describeMusic(Printer &p, const std::vector<uint8_t> &bytes, char *problem,
 
 void describeScript(Printer &p, const char *path, char *problem, size_t problemSize) {
     static CheckSummary summary; // a path per loaded file: kept off the stack
-    FILE *file = fopen(path, "rb");
-    if (!file) {
-        text_CopyBounded(problem, "cannot read the file", problemSize);
+    // Refused as --check refuses it: a FIFO would wait for a writer.
+    char reason[128];
+    if (script_FileProblem(path, reason, sizeof reason)) {
+        snprintf(problem, problemSize, "cannot read the script: %s", reason);
         return;
     }
-    fclose(file);
     CheckReport report = check_Script(path, nullptr, &summary);
     number(p, "errors", report.errors);
     number(p, "warnings", report.warnings);
@@ -404,15 +422,14 @@ bool describeFile(Printer &p, const char *path) {
     beginFile(p, path, scene ? "3DS scene" : tga ? "TGA picture" : png ? "PNG picture" : jpeg ? "JPEG picture"
                        : script ? "script" : music ? "music" : "unknown");
     static std::vector<uint8_t> bytes;
-    bool tooLarge = false;
     if (!scene && !tga && !png && !jpeg && !script && !music) {
         text_CopyBounded(problem, "not a kind of file the engine reads: 3DS scenes (.3ds), pictures (.tga, .png, "
                                   ".jpg), scripts (.qlo, .txt) and music (.wav, .aiff, .flac, .ogg, .opus, .mp3, "
                                   ".mod, .xm, .s3m, .it)", sizeof problem);
     } else if (script) {
         describeScript(p, path, problem, sizeof problem);
-    } else if (!engine_ReadFile(path, scene ? SCENE_MAX_FILE_BYTES : PROBE_MAX_FILE_BYTES, &bytes, &tooLarge)) {
-        text_CopyBounded(problem, tooLarge ? "the file is too large" : "cannot read the file", sizeof problem);
+    } else if (!engine_ReadFile(path, scene ? SCENE_MAX_FILE_BYTES : PROBE_MAX_FILE_BYTES, &bytes)) {
+        snprintf(problem, sizeof problem, "cannot read the file: %s", engine_ReadProblem());
     } else if (scene) {
         Lib3dsFile *file = scene_Read3ds(bytes.data(), bytes.size(), problem, sizeof problem);
         if (file) describeScene(p, file);
@@ -443,6 +460,11 @@ int inspect_Files(int count, char **paths, bool json, FILE *out) {
         close(p, ']');
         close(p, '}');
         fputc('\n', out);
+    }
+    // A description that did not reach its reader (a full disk, a closed pipe) is a failure.
+    if (fflush(out) != 0 || ferror(out)) {
+        fprintf(stderr, "vortan: --inspect: cannot write the description: %s\n", strerror(errno));
+        return 1;
     }
     return allUsable ? 0 : 1;
 }

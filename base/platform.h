@@ -61,6 +61,19 @@ void platform_AttachParentConsole();
 // Whether standard error reaches anyone: a terminal, a file or a pipe. A Windows program started
 // from Explorer has none, so what would be said there must be shown in a window.
 bool platform_StderrSeen();
+// From now on SIGINT (Ctrl-C) and SIGTERM (on Windows: Ctrl-C, Ctrl-Break, closing the console)
+// only note that the run should end, so it ends the way Esc ends it; SIGPIPE is ignored (a
+// closed stderr pipe shows as a failed write). Child programs get the default actions back.
+void platform_CatchStopSignals();
+
+// The signal that asked the run to end (SIGINT, SIGTERM), 0 while none did.
+int platform_StopSignal();
+
+// Moves a file over to (replacing one already there); false with errno set when it cannot.
+bool platform_ReplaceFile(const char *from, const char *to);
+
+// True when new files can be made in the folder at path.
+bool platform_CanWriteDir(const char *path);
 
 // Puts the calling thread below every ordinary one: it runs on the time the drawing threads
 // leave over (Linux: SCHED_IDLE; Windows: the lowest thread priority).

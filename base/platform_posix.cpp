@@ -1,4 +1,5 @@
-// The POSIX side of the platform layer (Linux): mkdir, mkdtemp, stat, posix_spawnp and pipes.
+// The POSIX side of the platform layer (Linux): mkdir, mkdtemp, stat, posix_spawnp and pipes,
+// and the stop signals.
 #include "base/platform.h"
 
 #include <cerrno>
@@ -14,6 +15,37 @@
 #include <unistd.h>
 
 extern char **environ;
+
+namespace {
+volatile sig_atomic_t stopSignal = 0;
+
+// The first signal asks the frame loop to end; a second one, when the shutdown itself does not
+// end (a stuck child), ends the process the system's way.
+void noteStop(int number) {
+    if (stopSignal == 0) {
+        stopSignal = number;
+        return;
+    }
+    signal(number, SIG_DFL);
+    raise(number);
+}
+} // namespace
+
+void platform_CatchStopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = noteStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART; // a write into ffmpeg's pipe goes on where it was
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+int platform_StopSignal() { return int(stopSignal); }
+
+bool platform_ReplaceFile(const char *from, const char *to) { return rename(from, to) == 0; }
+
+bool platform_CanWriteDir(const char *path) { return platform_IsDir(path) && access(path, W_OK | X_OK) == 0; }
 
 bool platform_MakeDir(const char *path) {
     if (mkdir(path, 0777) != 0 && errno != EEXIST) return false;
@@ -69,8 +101,22 @@ bool platform_StartProgram(const char *const argv[], bool withInput, PlatformPro
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (withInput) posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
+    // The child gets the default signal actions, in a process group of its own: Ctrl-C in the
+    // terminal reaches us alone, and a video's ffmpeg is ended by its input's end after we
+    // shut down, so it finishes the file.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
     pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, const_cast<char *const *>(argv), environ);
+    const int spawned = posix_spawnp(&child, argv[0], &actions, &attributes, const_cast<char *const *>(argv), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (withInput) close(ends[0]);
     if (spawned != 0) {

@@ -1,8 +1,9 @@
-// The Win32 side of the platform layer: CreateDirectory, _stat64, CreateProcess, and a real
-// console window for "debug" (the program has none of its own).
+// The Win32 side of the platform layer: CreateDirectory, _stat64, CreateProcess, a real
+// console window for "debug" (the program has none of its own), and the console's Ctrl-C.
 #include "base/platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,21 @@
 #include <windows.h>
 
 namespace {
+volatile LONG stopSignal = 0;
+
+// Ctrl-C reads as SIGINT, Ctrl-Break as SIGTERM; a second event gets the default (the process
+// ends), for a shutdown that does not end.
+BOOL WINAPI consoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    const LONG number = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
+    return InterlockedCompareExchange(&stopSignal, number, 0) == 0;
+}
+
+void noteSignal(int number) {
+    signal(number, noteSignal);
+    InterlockedCompareExchange(&stopSignal, number, 0);
+}
+
 // A handle that already leads somewhere (a file, a pipe, a console) is kept as it is: output
 // redirected by the caller stays redirected.
 bool hasStandardHandle(DWORD which) {
@@ -50,6 +66,21 @@ void appendQuoted(char *line, size_t size, const char *word) {
     line[n] = '\0';
 }
 } // namespace
+
+void platform_CatchStopSignals() {
+    SetConsoleCtrlHandler(consoleEvent, TRUE);
+    signal(SIGTERM, noteSignal);
+}
+
+int platform_StopSignal() { return int(stopSignal); }
+
+bool platform_ReplaceFile(const char *from, const char *to) {
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+    errno = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EACCES;
+    return false;
+}
+
+bool platform_CanWriteDir(const char *path) { return platform_IsDir(path); }
 
 bool platform_MakeDir(const char *path) {
     if (!CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -131,7 +162,9 @@ bool platform_StartProgram(const char *const argv[], bool withInput, PlatformPro
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     }
     PROCESS_INFORMATION process;
-    const BOOL started = CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    // A group of its own: the console's Ctrl-C reaches us alone, and a video's ffmpeg finishes
+    // its file when its input ends after our shutdown.
+    const BOOL started = CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process);
     const DWORD failure = GetLastError();
     if (readEnd) CloseHandle(readEnd);
     if (!started) {

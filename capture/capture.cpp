@@ -70,8 +70,6 @@ CaptureState capture;
 
 double virtualClock() { return capture_Clock(); }
 
-bool isCaptureFile(const char *name);
-
 // mkdir -p: every missing folder along the path.
 bool makeFolders(const char *dir) {
     char path[ENGINE_PATH_SIZE];
@@ -94,20 +92,67 @@ bool writeFile(const char *path, const std::vector<unsigned char> &bytes) {
     FILE *file = fopen(path, "wb");
     if (!file) return false;
     const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return (fclose(file) == 0) && written;
+    const int savedErrno = errno;
+    const bool closed = fclose(file) == 0;
+    if (!written) errno = savedErrno;
+    return closed && written;
+}
+
+// Frame k's file in the capture folder, and the name it is written under until it is whole.
+void frameName(char *path, size_t size, const char *dir, long k, bool partial) {
+    snprintf(path, size, "%s/frame-%05ld.png%s", dir, k, partial ? ".part" : "");
+}
+
+// A frame is written under a temporary name and renamed once whole, so a full disk or an
+// interrupted run never leaves a cut frame under a frame's name.
+bool writeFrameFile(long k, const std::vector<unsigned char> &png) {
+    char path[ENGINE_PATH_SIZE + 32], partial[ENGINE_PATH_SIZE + 40];
+    frameName(path, sizeof path, capture.dir, k, false);
+    frameName(partial, sizeof partial, capture.dir, k, true);
+    if (writeFile(partial, png) && platform_ReplaceFile(partial, path)) return true;
+    fprintf(stderr, "\nvortan: cannot write %s: %s\n", path, strerror(errno));
+    remove(partial);
+    return false;
+}
+
+// A temporary frame name ("frame-00012.png.part") as writeFrameFile makes it.
+bool isPartialFrame(const char *name) {
+    if (strncmp(name, "frame-", 6) != 0) return false;
+    char *end = nullptr;
+    const long k = strtol(name + 6, &end, 10);
+    char own[64];
+    snprintf(own, sizeof own, "frame-%05ld.png.part", k);
+    return k >= 0 && strcmp(name, own) == 0;
+}
+
+// The folder holds this run only: frames and a soundtrack of an earlier run would be taken for
+// this one's. Its frames are the unbroken run from frame-00000.png on, with the capture's own
+// names; nothing else is touched (a "frame-123456789.png" of the user's stays). Done at the
+// first frame, so a run refused before it leaves the earlier capture as it was.
+void removeEarlierCapture(const char *dir) {
+    char path[ENGINE_PATH_SIZE + 256];
+    for (long k = 0;; ++k) {
+        frameName(path, sizeof path, dir, k, false);
+        if (remove(path) == 0) continue;
+        if (errno != ENOENT) fprintf(stderr, "vortan: cannot remove %s: %s\n", path, strerror(errno));
+        break;
+    }
+    snprintf(path, sizeof path, "%s/soundtrack.wav", dir);
+    if (remove(path) != 0 && errno != ENOENT) fprintf(stderr, "vortan: cannot remove %s: %s\n", path, strerror(errno));
+    if (DIR *folder = opendir(dir)) {
+        while (const dirent *entry = readdir(folder)) {
+            if (!isPartialFrame(entry->d_name)) continue;
+            snprintf(path, sizeof path, "%s/%s", dir, entry->d_name);
+            remove(path);
+        }
+        closedir(folder);
+    }
 }
 
 // Frame k's turn to be written: its PNG, then its picture into the video. Runs on one encoder
 // thread at a time, in frame order.
 void writeFrame(long k, QueuedFrame &frame, bool *fileFailed, bool *videoFailed) {
-    if (capture.dir[0]) {
-        char path[ENGINE_PATH_SIZE + 32];
-        snprintf(path, sizeof path, "%s/frame-%05ld.png", capture.dir, k);
-        if (!frame.encoded || !writeFile(path, frame.png)) {
-            fprintf(stderr, "\nvortan: cannot write %s\n", path);
-            *fileFailed = true;
-        }
-    }
+    if (capture.dir[0] && (!frame.encoded || !writeFrameFile(k, frame.png))) *fileFailed = true;
     if (capture.ffmpeg.running && !*fileFailed) {
         if (!platform_WriteInput(capture.ffmpeg, frame.pixels.data(), frame.pixels.size())) {
             fprintf(stderr, "\nvortan: ffmpeg stopped taking frames at frame %ld\n", k);
@@ -181,29 +226,56 @@ void stopEncoders() {
     capture.running = false;
 }
 
-// The names the capture writes into its folders (frame-NNNNN.png, soundtrack.wav, and the
-// picture stream of a video); only these are removed from them.
-bool isCaptureFile(const char *name) {
-    if (!strcmp(name, "soundtrack.wav") || !strcmp(name, "pictures.mp4")) return true;
-    if (strncmp(name, "frame-", 6) != 0) return false;
-    const size_t digits = strspn(name + 6, "0123456789");
-    return digits >= 5 && !strcmp(name + 6 + digits, ".png");
-}
 
 bool fileExists(const char *path) {
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// A video container by its file name's ending: ffmpeg's name for it and its codecs.
+struct VideoKind {
+    const char *ending;
+    const char *format;
+    bool vp9; // WebM holds VP9 and Opus; the others H.264 and AAC
+};
+constexpr VideoKind VIDEO_KINDS[] = {
+    {".mp4", "mp4", false}, {".mkv", "matroska", false}, {".mov", "mov", false}, {".webm", "webm", true}};
+
+const VideoKind *videoKind(const char *path) {
+    const size_t length = strlen(path);
+    for (const VideoKind &kind : VIDEO_KINDS) {
+        const size_t n = strlen(kind.ending);
+        if (length > n && strcasecmp(path + length - n, kind.ending) == 0) return &kind;
+    }
+    return nullptr;
+}
+
+// An MP4 or QuickTime file (a box type at byte 4) or a Matroska or WebM one (the EBML mark).
+bool looksLikeVideo(const char *path) {
+    unsigned char head[12] = {};
+    FILE *file = fopen(path, "rb");
+    if (!file) return false;
+    const size_t n = fread(head, 1, sizeof head, file);
+    fclose(file);
+    if (n >= 4 && !memcmp(head, "\x1a\x45\xdf\xa3", 4)) return true;
+    for (const char *box : {"ftyp", "moov", "mdat", "wide", "free", "skip"})
+        if (n >= 8 && !memcmp(head + 4, box, 4)) return true;
+    return false;
+}
+
 // The picture-only stream and the soundtrack into the video file; the pictures are copied as
-// they are, the sound encoded as AAC.
+// they are, the sound encoded for the container. Made under a temporary name beside the video
+// and renamed once whole, so a failure keeps the file that was there.
 bool addSoundtrack(const char *wavPath) {
     // "file:" keeps a name that starts with "-" or holds a ":" from being read as an option or
     // a protocol.
-    char stream[ENGINE_PATH_SIZE + 40], wav[ENGINE_PATH_SIZE + 8], output[ENGINE_PATH_SIZE + 8];
+    char stream[ENGINE_PATH_SIZE + 40], wav[ENGINE_PATH_SIZE + 8], output[ENGINE_PATH_SIZE + 16];
+    char partial[ENGINE_PATH_SIZE + 8];
     snprintf(stream, sizeof stream, "file:%s", capture.stream);
     snprintf(wav, sizeof wav, "file:%s", wavPath ? wavPath : "");
-    snprintf(output, sizeof output, "file:%s", capture.videoPath);
+    snprintf(partial, sizeof partial, "%s.part", capture.videoPath);
+    snprintf(output, sizeof output, "file:%s", partial);
+    const VideoKind *kind = videoKind(capture.videoPath);
     const bool withSound = wavPath && fileExists(wavPath);
     const char *argv[24];
     int n = 0;
@@ -211,25 +283,33 @@ bool addSoundtrack(const char *wavPath) {
         for (const char *word : words) argv[n++] = word;
     };
     add({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", stream});
-    if (withSound) add({"-i", wav, "-c:a", "aac", "-shortest"});
-    add({"-c:v", "copy", output});
+    if (withSound) add({"-i", wav, "-c:a", kind && kind->vp9 ? "libopus" : "aac", "-shortest"});
+    add({"-c:v", "copy", "-f", kind ? kind->format : "mp4", output});
     argv[n] = nullptr;
     const int status = platform_RunProgram(argv);
-    if (status != 0) fprintf(stderr, "vortan: ffmpeg could not add the soundtrack (status %d)\n", status);
-    return status == 0;
+    if (status == 0 && platform_ReplaceFile(partial, capture.videoPath)) return true;
+    if (status == 0) fprintf(stderr, "vortan: cannot write %s: %s\n", capture.videoPath, strerror(errno));
+    else fprintf(stderr, "vortan: ffmpeg could not add the soundtrack (status %d)\n", status);
+    remove(partial);
+    return false;
 }
 
-// Closes the pipe, waits for ffmpeg and adds the sound. False when no video was made.
-bool finishVideo(bool picturesComplete, const char *wavPath) {
+// Closes the pipe, waits for ffmpeg and adds the sound. A run cut short (a failed frame, a
+// signal) still gets the frames made so far; false when no video was made.
+bool finishVideo(bool picturesFailed, const char *wavPath, bool withSound) {
     const int status = platform_WaitProgram(capture.ffmpeg);
-    if (!picturesComplete) return false;
     if (status != 0) {
-        fprintf(stderr, "vortan: ffmpeg failed (status %d)\n", status);
+        fprintf(stderr, "vortan: ffmpeg failed (status %d): no video\n", status);
         return false;
     }
-    if (!addSoundtrack(wavPath)) return false;
-    unlink(capture.stream);
-    fprintf(stderr, "vortan: video written to %s\n", capture.videoPath);
+    if (!addSoundtrack(withSound ? wavPath : nullptr)) return false;
+    remove(capture.stream);
+    if (picturesFailed || !withSound) {
+        fprintf(stderr, "vortan: the frames made so far%s are in %s\n", withSound ? ", with their sound," : " (no sound)",
+                capture.videoPath);
+    } else {
+        fprintf(stderr, "vortan: video written to %s\n", capture.videoPath);
+    }
     return true;
 }
 } // namespace
@@ -239,16 +319,9 @@ bool capture_Begin(const char *dir, double fps) {
         fprintf(stderr, "vortan: cannot create the capture folder %s: %s\n", dir, strerror(errno));
         return false;
     }
-    // The folder holds this run only: frames and a soundtrack of an earlier run would be taken for
-    // this one's. Nothing else in it is touched.
-    if (DIR *folder = dir[0] ? opendir(dir) : nullptr) {
-        char path[ENGINE_PATH_SIZE + 256];
-        while (const dirent *entry = readdir(folder)) {
-            if (!isCaptureFile(entry->d_name)) continue;
-            snprintf(path, sizeof path, "%s/%s", dir, entry->d_name);
-            if (unlink(path) != 0) fprintf(stderr, "vortan: cannot remove %s: %s\n", path, strerror(errno));
-        }
-        closedir(folder);
+    if (dir[0] && !platform_CanWriteDir(dir)) {
+        fprintf(stderr, "vortan: cannot write into the capture folder %s: %s\n", dir, strerror(EACCES));
+        return false;
     }
     text_CopyBounded(capture.dir, dir);
     capture.fps = fps > 0 ? fps : 60.0;
@@ -270,7 +343,7 @@ bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int
 
 bool capture_StartVideo(const CaptureVideoSettings &settings) {
     text_CopyBounded(capture.videoPath, settings.path);
-    snprintf(capture.stream, sizeof capture.stream, "%s/pictures.mp4", settings.workDir);
+    snprintf(capture.stream, sizeof capture.stream, "%s/%s", settings.workDir, CAPTURE_STREAM_NAME);
     char size[32], rate[32], quality[16], stream[ENGINE_PATH_SIZE + 40];
     snprintf(size, sizeof size, "%dx%d", settings.width, settings.height);
     snprintf(rate, sizeof rate, "%.9g", capture.fps);
@@ -280,10 +353,22 @@ bool capture_StartVideo(const CaptureVideoSettings &settings) {
     // edges: an odd window gets one black row or column more.
     const bool odd = (settings.width % 2) != 0 || (settings.height % 2) != 0;
     const char *filters = odd ? "vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2" : "vflip";
-    const char *argv[] = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                          "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size, "-framerate", rate,
-                          "-i", "pipe:0", "-vf", filters, "-c:v", "libx264", "-preset", settings.preset,
-                          "-crf", quality, "-pix_fmt", "yuv420p", stream, nullptr};
+    // Matroska keeps what was written when ffmpeg stops early; VP9 for WebM, its speed from the
+    // preset (cpu-used 0 is its slowest).
+    const VideoKind *kind = videoKind(settings.path);
+    char cpuUsed[8];
+    snprintf(cpuUsed, sizeof cpuUsed, "%d", std::clamp(8 - capture_PresetIndex(settings.preset), 0, 8));
+    const char *argv[40] = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+                            "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size, "-framerate", rate,
+                            "-i", "pipe:0", "-vf", filters};
+    int n = 18;
+    const auto add = [&](std::initializer_list<const char *> words) {
+        for (const char *word : words) argv[n++] = word;
+    };
+    if (kind && kind->vp9) add({"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", quality, "-row-mt", "1", "-cpu-used", cpuUsed});
+    else add({"-c:v", "libx264", "-preset", settings.preset, "-crf", quality});
+    add({"-pix_fmt", "yuv420p", "-f", "matroska", stream});
+    argv[n] = nullptr;
     if (!platform_StartProgram(argv, true, capture.ffmpeg)) {
         if (errno == ENOENT) {
             fprintf(stderr, "vortan: ffmpeg is not installed (apt-get install ffmpeg), so no video can be made\n");
@@ -297,7 +382,10 @@ bool capture_StartVideo(const CaptureVideoSettings &settings) {
 
 bool capture_WriteFrame(int width, int height) {
     if (!capture.dir[0] && !capture.ffmpeg.running) return true;
-    if (!capture.running) startEncoders(width, height);
+    if (!capture.running) {
+        if (capture.dir[0]) removeEarlierCapture(capture.dir);
+        startEncoders(width, height);
+    }
     EncoderPool &pool = capture.pool;
     std::unique_lock<std::mutex> held(pool.lock);
     pool.changed.wait(held, [&] { return pool.queued - pool.nextToWrite < pool.slots; });
@@ -317,11 +405,11 @@ bool capture_WriteFrame(int width, int height) {
     return true;
 }
 
-CaptureResult capture_End(const char *wavPath) {
+CaptureResult capture_End(const char *wavPath, bool soundtrackWritten) {
     stopEncoders();
     const EncoderPool &pool = capture.pool;
-    CaptureResult result = pool.writeFailed ? CAPTURE_WRITE_FAILED : CAPTURE_OK;
-    if (capture.ffmpeg.running && !finishVideo(!pool.writeFailed && !pool.videoFailed, wavPath)) {
+    CaptureResult result = pool.writeFailed || !soundtrackWritten ? CAPTURE_WRITE_FAILED : CAPTURE_OK;
+    if (capture.ffmpeg.running && !finishVideo(pool.writeFailed || pool.videoFailed, wavPath, soundtrackWritten)) {
         if (result == CAPTURE_OK) result = CAPTURE_VIDEO_FAILED;
     }
     capture.dir[0] = '\0';
@@ -339,14 +427,46 @@ bool capture_MakeTempDir(char *dir, size_t size) {
 }
 
 void capture_RemoveDir(const char *dir) {
-    if (DIR *folder = opendir(dir)) {
-        char path[ENGINE_PATH_SIZE + 64];
-        while (const dirent *entry = readdir(folder)) {
-            if (!isCaptureFile(entry->d_name)) continue;
-            snprintf(path, sizeof path, "%s/%s", dir, entry->d_name);
-            unlink(path);
-        }
-        closedir(folder);
+    char path[ENGINE_PATH_SIZE + 64];
+    for (const char *name : {CAPTURE_STREAM_NAME, "soundtrack.wav"}) {
+        snprintf(path, sizeof path, "%s/%s", dir, name);
+        remove(path);
     }
     rmdir(dir); // left in place when anything else was put there
+}
+
+bool capture_IsVideoName(const char *path) { return videoKind(path) != nullptr; }
+
+int capture_PresetIndex(const char *name) {
+    for (int i = 0; i < int(sizeof CAPTURE_PRESETS / sizeof CAPTURE_PRESETS[0]); ++i)
+        if (!strcmp(name, CAPTURE_PRESETS[i])) return i;
+    return -1;
+}
+
+bool capture_CheckVideoTarget(const char *path, bool overwrite) {
+    char folder[ENGINE_PATH_SIZE];
+    text_CopyBounded(folder, path);
+    size_t cut = strlen(folder);
+    while (cut > platform_RootLength(folder) && !platform_IsSeparator(folder[cut - 1])) --cut;
+    if (cut == 0) text_CopyBounded(folder, ".");
+    else folder[cut > platform_RootLength(folder) ? cut - 1 : cut] = '\0';
+    struct stat info;
+    const int problem = stat(folder, &info) != 0 ? errno : !S_ISDIR(info.st_mode) ? ENOTDIR : 0;
+    if (problem != 0) {
+        fprintf(stderr, "vortan: cannot write the video %s: its folder %s: %s\n", path, folder, strerror(problem));
+        return false;
+    }
+    if (!platform_CanWriteDir(folder)) {
+        fprintf(stderr, "vortan: cannot write the video %s: its folder %s: %s\n", path, folder, strerror(EACCES));
+        return false;
+    }
+    if (stat(path, &info) != 0) return true; // a new file
+    if (!S_ISREG(info.st_mode)) {
+        fprintf(stderr, "vortan: cannot write the video %s: %s\n", path,
+                S_ISDIR(info.st_mode) ? strerror(EISDIR) : "not a regular file");
+        return false;
+    }
+    if (overwrite || looksLikeVideo(path)) return true;
+    fprintf(stderr, "vortan: %s exists and is not a video: not replaced (--overwrite replaces it)\n", path);
+    return false;
 }

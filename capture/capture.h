@@ -8,7 +8,8 @@
 // Installs the virtual clock at frame 0, reading 0. With a folder (non-empty dir) it is created
 // when missing (parents too) and the frames are written into it as PNG; with "" the clock alone
 // runs (a video alone, a time demo). False, with a message on standard error, when the folder
-// cannot be made.
+// cannot be made or written into. An earlier capture's frames and soundtrack in the folder are
+// removed at the first frame written, not before.
 bool capture_Begin(const char *dir, double fps);
 
 // Frame 0 reads firstFrame / fps from now on (a show started part-way keeps the frame grid of
@@ -23,6 +24,23 @@ struct CaptureVideoSettings {
     int quality = 18;
     const char *preset = "medium";
 };
+
+// The picture-only stream's name in a video's temporary folder, until the sound is added.
+constexpr const char *CAPTURE_STREAM_NAME = "pictures.mkv";
+
+// x264's speed presets, fastest first (for WebM's VP9 they set its speed the same way).
+constexpr const char *CAPTURE_PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                           "medium", "slow", "slower", "veryslow", "placebo"};
+// A preset's place in CAPTURE_PRESETS, -1 for none.
+int capture_PresetIndex(const char *name);
+
+// True for the video file names --video takes: .mp4, .mkv, .mov (H.264 + AAC) and .webm
+// (VP9 + Opus), case aside.
+bool capture_IsVideoName(const char *path);
+
+// Before the first frame: the video's folder exists and takes new files, and a file already at
+// path is a video (or overwrite is set). False, with the reason on standard error, otherwise.
+bool capture_CheckVideoTarget(const char *path, bool overwrite);
 
 // Starts ffmpeg reading raw frames from a pipe, before the first frame. False, with a message on
 // standard error (what to install when ffmpeg is missing), when it cannot be started.
@@ -42,14 +60,16 @@ double capture_Clock();
 
 enum CaptureResult {
     CAPTURE_OK = 0,
-    CAPTURE_WRITE_FAILED = 3, // a frame could not be written (the process's exit status)
+    CAPTURE_WRITE_FAILED = 3, // a frame or the soundtrack could not be written (the process's exit status)
     CAPTURE_VIDEO_FAILED = 4, // ffmpeg failed or stopped: no video
 };
 
 // Waits until every queued frame is written, stops the encoders and puts the engine clock back
 // to its default. With a video it closes the pipe, waits for ffmpeg and adds the soundtrack
-// wavPath (when it is there). Messages go to standard error.
-CaptureResult capture_End(const char *wavPath);
+// wavPath; a run cut short keeps the frames made so far, and a soundtrack that could not be
+// written (soundtrackWritten false) leaves the video silent and is CAPTURE_WRITE_FAILED.
+// Messages go to standard error.
+CaptureResult capture_End(const char *wavPath, bool soundtrackWritten = true);
 
 // Writes an RGB picture (rows top first, width x 3 bytes each) as an 8-bit PNG.
 bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int height);
@@ -58,5 +78,6 @@ bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int
 // False, with a message on standard error, when none can be made.
 bool capture_MakeTempDir(char *dir, size_t size);
 
-// Removes a folder made by capture_MakeTempDir with what the capture wrote into it.
+// Removes a folder made by capture_MakeTempDir with what the capture wrote into it (the picture
+// stream and soundtrack.wav); a folder holding anything else stays.
 void capture_RemoveDir(const char *dir);

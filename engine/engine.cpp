@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "author/cues.h"
 #include "author/transport.h"
 #include "base/console.h"
+#include "base/platform.h"
 #include "base/trace.h"
 #include "capture/capture.h"
 #include "capture/run_stats.h"
@@ -184,7 +186,7 @@ ForwardEnd fastForward(double target, EngineClock clock) {
     // keeps restarting its time is cut off there.
     const long most = long(std::ceil((target + OPTIONS_MAX_START) * fps));
     long k = 0;
-    for (; k < most && double(k) / fps - engine.demoStart < target - epsilon; ++k) {
+    for (; k < most && double(k) / fps - engine.demoStart < target - epsilon && platform_StopSignal() == 0; ++k) {
         const double now = double(k) / fps;
         const double frameDelta = k == 0 ? 0.0 : double(float(now - end.previous));
         end.previous = now;
@@ -386,6 +388,7 @@ void frameLoop(EngineClock clock) {
     int looks = 0;
     long fpsFrames = 0;
     while (engine.runStatus != -1) {
+        if (platform_StopSignal() != 0) break; // Ctrl-C, SIGTERM: the show ends as with Esc
         transport_Frame();
         const double clockNow = engine_Time();
         const double now = transport_Clock(clockNow);
@@ -427,7 +430,7 @@ void frameLoop(EngineClock clock) {
             sound_CaptureFrame(capture_Frame());
             stats_Frame(capture_Frame(), now);
             capture_NextFrame();
-            if (!written) engine.runStatus = -1;
+            if (!written || sound_CaptureFailed()) engine.runStatus = -1;
         } else {
             stats_Frame(fpsFrames++, now);
         }
@@ -520,6 +523,7 @@ int beginCapture(const EngineOptions &options) {
     run.capturing = options.captureDir[0] || options.videoPath[0];
     run.virtualClock = run.capturing || options.timedemo;
     run.workDir[0] = '\0';
+    if (options.videoPath[0] && !capture_CheckVideoTarget(options.videoPath, options.overwrite)) return 4;
     if (options.videoPath[0] && !capture_MakeTempDir(run.workDir, sizeof run.workDir)) return 4;
     if (run.virtualClock && !capture_Begin(options.captureDir, options.fps)) return 3;
     return -1;
@@ -545,18 +549,33 @@ bool startVideo(const EngineOptions &options) {
     return capture_StartVideo(video);
 }
 
-// Waits for the frames to be written and the video made; the temporary folder goes. The exit
-// status: 0, 3 when a frame could not be written, 4 when no video was made.
+// Waits for the frames to be written and the video made. The exit status: 0, 3 when a frame or
+// the soundtrack could not be written, 4 when no video was made.
 int endCapture(const EngineOptions &options) {
     if (!run.virtualClock) return 0;
-    sound_CaptureEnd();
-    const int status = capture_End(soundtrackPath(options));
-    if (run.workDir[0]) capture_RemoveDir(run.workDir);
-    return status;
+    const bool soundtrackWritten = sound_CaptureEnd();
+    return capture_End(soundtrackPath(options), soundtrackWritten);
 }
+
+int runShow();
 } // namespace
 
+// Every way out of the run passes here: a video's temporary folder goes, and a run ended by a
+// signal says so and exits as a shell reports it (128 + the signal: 130, 143) unless it failed
+// on its own account.
 int engine_RunShow() {
+    platform_CatchStopSignals();
+    const int status = runShow();
+    if (run.workDir[0]) capture_RemoveDir(run.workDir);
+    run.workDir[0] = '\0';
+    const int stop = platform_StopSignal();
+    if (stop == 0) return status;
+    fprintf(stderr, "\nvortan: ended by signal %d (%s)\n", stop, stop == SIGINT ? "SIGINT" : stop == SIGTERM ? "SIGTERM" : "?");
+    return status != 0 ? status : 128 + stop;
+}
+
+namespace {
+int runShow() {
     const EngineOptions &options = engine.options;
     const int refused = beginCapture(options);
     if (refused >= 0) return refused;
@@ -641,5 +660,7 @@ int engine_RunShow() {
     engine_SetClock(nullptr);
     return status;
 }
+
+} // namespace
 
 void engine_Run() { exit(engine_RunShow()); }

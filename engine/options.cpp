@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "capture/capture.h"
 #include "script/script.h"
 #include "script/text.h"
 
@@ -16,9 +17,6 @@
 
 namespace {
 constexpr int MAX_WINDOW_EDGE = 16384;
-// x264's speed presets, fastest first.
-constexpr const char *VIDEO_PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
-                                         "medium", "slow", "slower", "veryslow", "placebo"};
 
 struct Parser {
     int argc;
@@ -101,46 +99,55 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     if (!strcmp(name, "--inspect")) { o.inspect = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--json")) { o.json = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--watch")) { o.watch = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--overwrite")) { o.overwrite = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--timedemo")) { o.timedemo = o.noDialog = true; return OPTIONS_RUN; }
     if (!takesValue) return fail(p, "unknown option %s", name);
 
     const char *value = takeValue(p);
     if (!value) return fail(p, "option %s needs a value", name);
     bool ok = false;
+    const char *range = ""; // what the option takes, said with a refused value
     if (!strcmp(name, "--resolution")) {
         ok = readResolution(value, &s.screenWidth, &s.screenHeight);
+        range = "WIDTHxHEIGHT, each 1 to 16384";
     } else if (!strcmp(name, "--capture")) {
         ok = readPath(value, o.captureDir);
         o.noDialog = true;
     } else if (!strcmp(name, "--fps")) {
         ok = readNumber(value, 1e-3, 1000.0, &o.fps);
+        range = "0.001 to 1000";
     } else if (!strcmp(name, "--duration")) {
         ok = readNumber(value, 0.0, 1e9, &o.duration);
+        range = "0 to 1e9 seconds";
     } else if (!strcmp(name, "--start")) {
         o.startName[0] = '\0';
         ok = readNumber(value, 0.0, OPTIONS_MAX_START, &o.start); // every frame before it is played
         if (!ok && isName(value)) ok = readPath(value, o.startName); // a sync point, found at the run
-        char limit[32];
-        snprintf(limit, sizeof limit, "%g", OPTIONS_MAX_START);
-        if (!ok && readNumber(value, -1e300, 1e300, &o.start))
-            return fail(p, "--start %s: the start must lie in 0..%s s", value, limit);
+        range = "0 to 3600 seconds, or a sync-point name";
     } else if (!strcmp(name, "--loop")) {
         const char *colon = strchr(value, ':');
         ok = colon && colon != value && colon[1] && !strchr(colon + 1, ':') && readPath(value, o.loopSpan);
+        range = "START:END, seconds or sync-point names";
     } else if (!strcmp(name, "--script")) {
         ok = readPath(value, o.scriptPath);
     } else if (!strcmp(name, "--video")) {
-        ok = readPath(value, o.videoPath);
+        ok = capture_IsVideoName(value) && readPath(value, o.videoPath);
         o.noDialog = true; // a video is made from a frame-exact capture
+        range = "a file name ending in .mp4, .mkv, .mov or .webm";
     } else if (!strcmp(name, "--video-quality")) {
         double crf = -1;
         ok = readNumber(value, 0, 51, &crf) && crf == std::floor(crf);
         o.videoQuality = int(crf);
+        range = "a whole number, 0 to 51";
     } else if (!strcmp(name, "--video-preset")) {
-        for (const char *preset : VIDEO_PRESETS) ok |= !strcmp(value, preset);
+        ok = capture_PresetIndex(value) >= 0;
         if (ok) text_CopyBounded(o.videoPreset, value);
+        range = "ultrafast, superfast, veryfast, faster, fast, medium, slow, slower, veryslow or placebo";
     }
-    return ok ? OPTIONS_RUN : fail(p, "bad value \"%s\" for %s", value, name);
+    if (ok) return OPTIONS_RUN;
+    char message[256];
+    snprintf(message, sizeof message, "bad value \"%%s\" for %%s%s%s%s", range[0] ? " (" : "", range, range[0] ? ")" : "");
+    return fail(p, message, value, name);
 }
 } // namespace
 
@@ -168,7 +175,8 @@ void options_PrintUsage(FILE *stream) {
           "  --loop A:B           in a window, play script times A to B over and over (seconds or\n"
           "                       sync-point names)\n"
           "  --video FILE.mp4     make an H.264 + AAC video with ffmpeg (frames piped into it;\n"
-          "                       PNG files only with --capture)\n"
+          "                       PNG files only with --capture); .mkv, .mov too, .webm for VP9 + Opus\n"
+          "  --overwrite          let --video replace a file that is not a video\n"
           "  --video-quality CRF  x264 quality, 0 (best) to 51 (default 18)\n"
           "  --video-preset NAME  x264 preset, ultrafast .. placebo (default medium)\n"
           "  --timedemo           play on the capture clock as fast as the machine draws, write\n"
@@ -201,6 +209,9 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
     const EngineOptions &o = state->options;
     if (o.timedemo && (o.captureDir[0] || o.videoPath[0]))
         return fail(p, "%s writes nothing: it does not go with --capture or --video", "--timedemo");
+    if (o.videoPath[0] && o.duration == 0.0)
+        return fail(p, "%s 0 makes no frames: a video needs at least one (--duration above 0 with %s)", "--duration",
+                    "--video");
     if (o.loopSpan[0] && (o.captureDir[0] || o.videoPath[0] || o.timedemo))
         return fail(p, "%s works in a window, not with --capture, --video or --timedemo", "--loop");
     if (o.json && !o.inspect) return fail(p, "%s goes with --inspect only", "--json");

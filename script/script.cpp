@@ -315,11 +315,15 @@ bool script_ReadLine(FILE *file, char (&buffer)[SCRIPT_TEXT_SIZE]) {
 }
 
 bool script_FileProblem(const char *path, char *reason, size_t reasonSize) {
+    return script_FileKindProblem(path, SCRIPT_MAX_FILE_BYTES, reason, reasonSize);
+}
+
+bool script_FileKindProblem(const char *path, long long maxBytes, char *reason, size_t reasonSize) {
     // Looked at before it is opened: opening a FIFO waits for a writer, and a device such as
     // /dev/zero never ends.
     struct stat info;
     const char *why = nullptr;
-    char tooLarge[64];
+    char tooLarge[96];
     if (stat(path, &info) != 0) {
         why = strerror(errno);
     } else if (S_ISDIR(info.st_mode)) {
@@ -328,8 +332,11 @@ bool script_FileProblem(const char *path, char *reason, size_t reasonSize) {
         why = "a FIFO, not a file";
     } else if (!S_ISREG(info.st_mode)) {
         why = "a device, not a file";
-    } else if (info.st_size > SCRIPT_MAX_FILE_BYTES) {
-        snprintf(tooLarge, sizeof tooLarge, "larger than 1 MiB (%lld bytes)", static_cast<long long>(info.st_size));
+    } else if (maxBytes >= 0 && info.st_size > maxBytes) {
+        if (maxBytes == SCRIPT_MAX_FILE_BYTES)
+            snprintf(tooLarge, sizeof tooLarge, "larger than 1 MiB (%lld bytes)", static_cast<long long>(info.st_size));
+        else
+            snprintf(tooLarge, sizeof tooLarge, "larger than %lld bytes (%lld bytes)", maxBytes, static_cast<long long>(info.st_size));
         why = tooLarge;
     } else if (FILE *file = fopen(path, "rb")) {
         fclose(file);

@@ -112,6 +112,9 @@ int script_Load(const char *path);
 // file or directory", "Is a directory", a FIFO or device, too large). Opens nothing that could
 // block.
 bool script_FileProblem(const char *path, char *reason, size_t reasonSize);
+// The same look for any file read whole (textures, scenes, music, pictures), with its own size
+// limit (-1: none).
+bool script_FileKindProblem(const char *path, long long maxBytes, char *reason, size_t reasonSize);
 
 // Evaluation.
 int script_Eval(double time);

@@ -18,10 +18,14 @@ void soundStream_Close();
 // sound_CaptureFrame(k) after frame k is drawn (mixes show time [k/fps, (k+1)/fps)), and
 // sound_CaptureEnd after the last frame. The soundtrack is 16-bit stereo at the rate of the first
 // "@initsound" (44100 without one); frames before it are silence. A null wavPath mixes without
-// writing (benchmarks).
+// writing (benchmarks). The file is made at the first frame and its header counts the sound of
+// every frame mixed so far. A file that cannot be made or written is said once (trace error
+// line with the system's reason); sound_CaptureFailed then reads true and sound_CaptureEnd
+// returns false.
 void sound_CaptureBegin(const char *wavPath, double fps);
 void sound_CaptureFrame(long frame);
-void sound_CaptureEnd();
+bool sound_CaptureFailed();
+bool sound_CaptureEnd();
 
 // Starting the show part-way ("--start", a live reload): while the frames before the start are
 // played unseen, sound_HoldStarts(clock) before each says what the show clock reads; music

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -66,7 +67,9 @@ struct SoundChannel {
 
 struct SoundCapture {
     bool active = false;
-    FILE *file = nullptr;            // null when the soundtrack could not be created
+    char path[ENGINE_PATH_SIZE + 32] = ""; // the soundtrack, opened at the first frame; "" for none
+    FILE *file = nullptr;            // null before the first frame, or once writing failed
+    bool failed = false;             // the soundtrack could not be created or written
     int64_t fpsNum = 60, fpsDen = 1; // frames per second as a fraction
     int rate = 0;                    // fixed by the first sound_Init, 0 until then
     int64_t writtenFrames = 0;
@@ -245,6 +248,9 @@ void closeDevice() {
 
 SDL_AudioDeviceID openDevice(int rate) {
     if (!layer.sdlStarted) {
+        // SDL would take SIGINT and SIGTERM for an event queue nobody reads; the engine's own
+        // handlers end the show.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
         layer.sdlStarted = true;
     }
@@ -292,7 +298,8 @@ void streamSeek(SoundStream &stream, double seconds) {
     startPass(stream, frame);
 }
 
-// Capture: the soundtrack file is a 16-bit stereo WAV whose sizes are filled in at the end.
+// Capture: the soundtrack file is a 16-bit stereo WAV whose sizes are set after every frame's
+// sound, so whenever the run stops the file holds a playable soundtrack up to there.
 void putLe(unsigned char *at, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) at[i] = static_cast<unsigned char>(value >> (8 * i));
 }
@@ -315,16 +322,33 @@ void writeWavHeader(FILE *file, int rate, int64_t frames) {
     fseek(file, 0, SEEK_END);
 }
 
+// Stops writing the soundtrack after a failure, said once with its reason; the music clock goes on.
+void captureFail(const char *operation, const char *what, int error) {
+    SoundCapture &capture = layer.capture;
+    char detail[sizeof capture.path + 160];
+    snprintf(detail, sizeof detail, "the soundtrack %s %s: %s", capture.path, what, strerror(error));
+    trace_Error(operation, detail);
+    if (capture.file) fclose(capture.file);
+    capture.file = nullptr;
+    capture.failed = true;
+}
+
+// The sound written so far on disk with a header that counts it: a full disk or a signal leaves
+// a playable file.
+void captureSettle() {
+    SoundCapture &capture = layer.capture;
+    if (!capture.file) return;
+    if (fflush(capture.file) != 0) return captureFail("sound_CaptureFrame", "could not be written", errno);
+    writeWavHeader(capture.file, capture.rate ? capture.rate : 44100, capture.writtenFrames);
+    if (fflush(capture.file) != 0) captureFail("sound_CaptureFrame", "could not be written", errno);
+}
+
 void captureWrite(const int16_t *samples, int frames) {
     if (layer.capture.file) {
         unsigned char bytes[SOUND_BLOCK_FRAMES * 4];
         for (int i = 0; i < 2 * frames; ++i) putLe(bytes + 2 * i, uint16_t(samples[i]), 2);
-        if (fwrite(bytes, 4, size_t(frames), layer.capture.file) != size_t(frames)) {
-            // A full disk: say so once and stop writing; the music clock goes on.
-            trace_Error("sound_CaptureFrame", "the soundtrack could not be written (disk full?)");
-            fclose(layer.capture.file);
-            layer.capture.file = nullptr;
-        }
+        if (fwrite(bytes, 4, size_t(frames), layer.capture.file) != size_t(frames))
+            captureFail("sound_CaptureFrame", "could not be written", errno);
     }
     layer.capture.writtenFrames += frames;
 }
@@ -511,34 +535,47 @@ void sound_CaptureBegin(const char *wavPath, double fps) {
     capture.fpsNum = num / common;
     capture.fpsDen = 1000 / common;
     capture.rate = layer.started ? layer.rate : 0;
-    if (!wavPath) return; // mixing on the virtual clock with no file (benchmarks)
-    capture.file = fopen(wavPath, "wb");
-    if (!capture.file) trace_Error("sound_CaptureBegin", "the soundtrack file cannot be written");
-    else writeWavHeader(capture.file, capture.rate ? capture.rate : 44100, 0);
+    // mixing on the virtual clock with no file (benchmarks) when null
+    if (wavPath && text_CopyBounded(capture.path, wavPath) >= sizeof capture.path) {
+        captureFail("sound_CaptureBegin", "cannot be created", ENAMETOOLONG);
+    }
 }
 
 void sound_CaptureFrame(long frame) {
     SoundCapture &capture = layer.capture;
     if (!capture.active || frame < 0) return;
+    // Created at the first frame, when an earlier capture's soundtrack has made way for it.
+    if (capture.path[0] && !capture.file && !capture.failed) {
+        capture.file = fopen(capture.path, "wb");
+        if (!capture.file) captureFail("sound_CaptureBegin", "cannot be created", errno);
+        else writeWavHeader(capture.file, capture.rate ? capture.rate : 44100, capture.writtenFrames);
+    }
     if (capture.rate == 0) {
         if (!capture.pending) capture.firstPending = frame;
         capture.pending = true;
         capture.lastPending = frame;
+        captureSettle();
         return;
     }
     captureMix(sound_CaptureSampleAt(frame + 1) - sound_CaptureSampleAt(frame), false);
+    captureSettle();
 }
 
-void sound_CaptureEnd() {
+bool sound_CaptureFailed() { return layer.capture.failed; }
+
+bool sound_CaptureEnd() {
     SoundCapture &capture = layer.capture;
-    if (!capture.active) return;
+    if (!capture.active) return true;
     if (capture.rate == 0) captureFixRate(44100);
-    if (capture.file) {
-        writeWavHeader(capture.file, capture.rate, capture.writtenFrames);
-        if (ferror(capture.file) | fclose(capture.file))
-            trace_Error("sound_CaptureEnd", "the soundtrack could not be written (disk full?)");
+    captureSettle();
+    if (capture.file && fclose(capture.file) != 0) {
+        capture.file = nullptr;
+        captureFail("sound_CaptureEnd", "could not be written", errno);
     }
+    capture.file = nullptr;
+    const bool written = !capture.failed;
     capture = SoundCapture();
+    return written;
 }
 
 void sound_LayerReset() {

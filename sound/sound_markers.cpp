@@ -34,6 +34,17 @@ void readCuePoints(const unsigned char *chunk, size_t size, SoundMarkerList &lis
     }
 }
 
+// The length of text[0..length) less a UTF-8 character cut short at its end, so a name cut at
+// the table's limit ends on a whole character; bytes that are not UTF-8 are left as they are.
+size_t wholeCharacters(const char *text, size_t length) {
+    size_t lead = length; // back over the continuation bytes to the byte that leads them
+    while (lead > 0 && length - lead < 4 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+    if (lead == 0) return length;
+    const unsigned char c = static_cast<unsigned char>(text[lead - 1]);
+    const size_t needs = c >= 0xF0 && c < 0xF8 ? 4 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xC0 && c < 0xE0 ? 2 : 0;
+    return needs > length - lead + 1 ? lead - 1 : length;
+}
+
 // 'labl' inside LIST/adtl: a cue id, then the name, NUL-terminated when the writer behaved.
 void readLabel(const unsigned char *chunk, size_t size, SoundMarkerList &list) {
     if (size < 4) return;
@@ -43,7 +54,7 @@ void readLabel(const unsigned char *chunk, size_t size, SoundMarkerList &list) {
     for (int i = 0; i < list.count; ++i) {
         SoundMarker &marker = list.markers[i];
         if (marker.id != id) continue;
-        size_t kept = std::min(length, sizeof marker.name - 1);
+        const size_t kept = length < sizeof marker.name ? length : wholeCharacters(text, sizeof marker.name - 1);
         memcpy(marker.name, text, kept);
         marker.name[kept] = '\0';
         marker.cut = kept < length;

@@ -1,6 +1,7 @@
 // The engine state record and the helpers every handler uses on script input.
 #include "state/engine_state.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -59,30 +60,49 @@ bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char 
     return false;
 }
 
+namespace {
+char readProblem[128] = ""; // why the last engine_ReadFile failed
+} // namespace
+
 bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes, bool *tooLarge) {
     if (tooLarge) *tooLarge = false;
     bytes->clear();
+    readProblem[0] = '\0';
+    // A FIFO would wait for a writer and a device might never end: refused before any open.
+    if (script_FileKindProblem(path, -1, readProblem, sizeof readProblem)) return false;
     FILE *file = fopen(path, "rb");
-    if (!file) return false;
+    if (!file) {
+        text_CopyBounded(readProblem, strerror(errno));
+        return false;
+    }
     bool ok = fseek(file, 0, SEEK_END) == 0;
     const long size = ok ? ftell(file) : -1;
     ok = ok && size >= 0 && fseek(file, 0, SEEK_SET) == 0;
     if (ok && size_t(size) > maxBytes) {
         if (tooLarge) *tooLarge = true;
+        snprintf(readProblem, sizeof readProblem, "larger than %zu bytes (%ld bytes)", maxBytes, size);
         ok = false;
     }
     if (ok) {
         try {
             bytes->resize(size_t(size));
         } catch (const std::bad_alloc &) {
+            text_CopyBounded(readProblem, strerror(ENOMEM));
             ok = false;
         }
-        ok = ok && fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
+        if (ok && fread(bytes->data(), 1, bytes->size(), file) != bytes->size()) {
+            text_CopyBounded(readProblem, ferror(file) ? strerror(errno) : "the file ended early");
+            ok = false;
+        }
+    } else if (!readProblem[0]) {
+        text_CopyBounded(readProblem, strerror(errno));
     }
     fclose(file);
     if (!ok) bytes->clear();
     return ok;
 }
+
+const char *engine_ReadProblem() { return readProblem; }
 
 double engine_Time() { return showClock(); }
 void engine_SetClock(EngineClock clock) { showClock = clock ? clock : zeroClock; }

@@ -64,6 +64,7 @@ struct EngineOptions {
     char videoPath[ENGINE_PATH_SIZE] = ""; // non-empty: make a video of the capture
     int videoQuality = 18;            // x264's crf, 0 (best) .. 51
     char videoPreset[16] = "medium";  // x264's speed preset
+    bool overwrite = false;           // --video may replace a file that is not a video
     bool timedemo = false;            // draw on the capture clock as fast as possible, write nothing
     bool debugTail = false;           // the command-line tail was "debug"
 };
@@ -118,7 +119,13 @@ bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char 
 // Reads the whole file at path into bytes (texture, scene, music and picture files all come in
 // whole). False when it cannot be opened or read, when memory runs out, or when it holds more
 // than maxBytes (then *tooLarge is set, when given): such a file is refused, not cut.
+// A FIFO, device or folder is refused before it is opened (script_FileKindProblem), so nothing
+// waits on it.
 bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes, bool *tooLarge = nullptr);
+
+// Why the last engine_ReadFile failed, in one line ("No such file or directory", "a FIFO, not
+// a file", "larger than N bytes (M bytes)"); "" after a success.
+const char *engine_ReadProblem();
 
 // The show clock in seconds: the GLFW timer, or in capture mode the virtual clock (frame / fps).
 // Set by the engine run; until then it reads 0.

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -126,18 +127,124 @@ TEST(AuthorVideo, FramesAndSoundtrackBecomeAnH264AacVideo) {
     const std::string frames = dir + "/50% frames";
     std::system(("mkdir " + vrun_Quoted(frames)).c_str());
     for (int k = 0; k < 259; ++k) testfs_WriteFile(vrun_Frame(frames, k), "an earlier run's frame");
-    testfs_WriteFile(frames + "/notes.txt", "old");
+    const char *const users[] = {"notes.txt", "pictures.mp4", "frame-123456789.png", "frame-00001.png.bak", "soundtrack.wav.txt"};
+    for (const char *name : users) testfs_WriteFile(frames + "/" + name, "the user's");
+    // A run refused before its first frame leaves the earlier capture as it was.
+    EXPECT_EQ(vrun_Run(dir, "--capture '50% frames' --start nosuchcue --fps 25 --resolution 65x49").status, 2);
+    EXPECT_EQ(vrun_CountFrames(frames), 259);
+    // The video's file: only a video is replaced (or with --overwrite), in a folder that exists;
+    // both are looked at before the first frame.
+    testfs_WriteFile(dir + "/essay.mp4", "not a video");
+    for (const auto &[video, says] : {std::pair{"essay.mp4", "essay.mp4 exists and is not a video: not replaced (--overwrite"},
+                                      {"gone/v.mkv", "its folder gone: No such file or directory"}}) {
+        const VortanRun refused = vrun_Run(dir, std::string("--video ") + video + " --fps 25 --duration 0.2 --resolution 64x48");
+        EXPECT_EQ(refused.status, 4) << refused.err;
+        EXPECT_NE(refused.err.find(says), std::string::npos) << refused.err;
+        EXPECT_EQ(refused.err.find("frames drawn"), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(testfs_ReadFile(dir + "/essay.mp4"), "not a video");
+    EXPECT_EQ(vrun_Run(dir, "--video essay.mp4 --overwrite --fps 25 --duration 0.2 --resolution 64x48").status, 0);
+    EXPECT_NE(probe(dir + "/essay.mp4", "-show_entries stream=codec_name").find("codec_name=h264"), std::string::npos);
     const VortanRun captured = vrun_Run(dir, "--capture '50% frames' --video 'my show.mp4' --fps 25 --duration 2 --resolution 65x49");
     ASSERT_EQ(captured.status, 0) << captured.err;
     EXPECT_EQ(vrun_CountFrames(frames), 50);
+    EXPECT_FALSE(vrun_Exists(vrun_Frame(frames, 50)));
     EXPECT_GT(testfs_ReadFile(frames + "/soundtrack.wav").size(), 44u);
-    EXPECT_TRUE(vrun_Exists(frames + "/notes.txt"));
+    for (const char *name : users) EXPECT_EQ(testfs_ReadFile(frames + "/" + name), "the user's") << name;
     const std::string info = probe(dir + "/my show.mp4", "-count_frames -show_entries "
                                                          "stream=codec_type,codec_name,width,height,nb_read_frames:format=duration");
     EXPECT_NE(info.find("codec_name=h264\ncodec_type=video\nwidth=66\nheight=50\nnb_read_frames=50\n"), std::string::npos) << info;
     EXPECT_NE(info.find("codec_name=aac\ncodec_type=audio\n"), std::string::npos) << info;
     EXPECT_NEAR(numberAfter(info, "duration="), 2.0, 0.05) << info;
     std::system(("rm -rf " + vrun_Quoted(dir)).c_str());
+}
+
+namespace {
+// The data size a WAV's header gives and the bytes that follow the header: equal in a whole file.
+std::pair<size_t, size_t> wavSizes(const std::string &path) {
+    const std::string wav = testfs_ReadFile(path);
+    if (wav.size() < 44) return {0, 1};
+    const auto byte = [&](size_t i) { return size_t(uint8_t(wav[i])); };
+    return {byte(40) | byte(41) << 8 | byte(42) << 16 | byte(43) << 24, wav.size() - 44};
+}
+} // namespace
+
+// Ctrl-C and SIGTERM end a window show, a capture and a video as Esc does: the normal shutdown
+// with its trace lines, exit 130 / 143, and what was made kept playable; a closed stderr pipe
+// does not end a capture; a full disk keeps every frame whole and the soundtrack playable.
+TEST(AuthorVideo, SignalsAndAFullDiskEndARunKeepingWhatItMade) {
+    if (!vrun_HaveDisplay()) GTEST_SKIP() << "no display";
+    const std::string dir = vrun_MakeShow("author-signals", "@setresourcedir 0|datas/\n@initsound 0|m.wav|22050\n"
+                                                            "@playsound 0|\n@glsetclearcolor 0|0|0|1\n");
+    testfs_WriteFile(dir + "/datas/m.wav", noiseWav(22050, 22050 * 4));
+    const bool ffmpeg = std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") == 0;
+    std::system(("mkdir " + vrun_Quoted(dir + "/tmp")).c_str());
+    setenv("TMPDIR", (dir + "/tmp").c_str(), 1);
+    struct Case {
+        const char *arguments, *signal, *status, *madeFile;
+    };
+    for (const Case &c : {Case{"--no-dialog --watch --loop 0:1", "INT", "exit 130\n", ""},
+                          Case{"--capture shots --fps 25", "TERM", "exit 143\n", "shots/frame-00002.png"},
+                          Case{"--video v.mkv --fps 25", "INT", "exit 130\n", ""},
+                          Case{"--capture both --video v.mp4 --fps 25", "TERM", "exit 143\n", "both/frame-00002.png"}}) {
+        if (strstr(c.arguments, "--video") && !ffmpeg) continue;
+        SCOPED_TRACE(c.arguments);
+        for (const char *name : {"/_vor_.log", "/sig.pid", "/sig.status"}) remove((dir + name).c_str()); // the last case's
+        // The time limit only keeps a run the signal missed from running on for long.
+        const VortanChild run(dir, std::string(c.arguments) + " --duration 300 --resolution 64x48", "sig");
+        ASSERT_TRUE(vrun_WaitUntil(vrun_Holds(dir + "/_vor_.log", "start Mainloop"), 60));
+        if (*c.madeFile) {
+            ASSERT_TRUE(vrun_WaitUntil([&] { return vrun_Exists(dir + "/" + c.madeFile); }, 60));
+        }
+        std::system(("kill -" + std::string(c.signal) + " " + run.pid).c_str());
+        ASSERT_TRUE(run.ended(c.status, 60)) << testfs_ReadFile(dir + "/sig.err");
+        const std::string log = testfs_ReadFile(dir + "/_vor_.log");
+        const std::string closing = "- _Vortan_ \tclosing stream\n- _Vortan_ \tGLFW terminate\n";
+        EXPECT_EQ(log.substr(log.size() - std::min(log.size(), closing.size())), closing);
+        for (const char *folder : {"shots", "both"}) {
+            if (!strstr(c.arguments, folder)) continue;
+            const auto [header, data] = wavSizes(dir + "/" + folder + "/soundtrack.wav");
+            EXPECT_GT(header, 0u);
+            EXPECT_EQ(header, data);
+        }
+        if (strstr(c.arguments, "--video")) {
+            const std::string video = dir + (strstr(c.arguments, "v.mkv") ? "/v.mkv" : "/v.mp4");
+            const std::string info = probe(video, "-count_frames -show_entries stream=codec_name,nb_read_frames");
+            EXPECT_NE(info.find("codec_name=h264\nnb_read_frames="), std::string::npos) << info;
+            EXPECT_GT(numberAfter(info, "nb_read_frames="), 0) << info;
+            EXPECT_NE(info.find("codec_name=aac"), std::string::npos) << info;
+            EXPECT_EQ(std::system(("rmdir " + vrun_Quoted(dir + "/tmp") + " && mkdir " + vrun_Quoted(dir + "/tmp")).c_str()), 0)
+                << "the temporary folder is left";
+        }
+    }
+    unsetenv("TMPDIR");
+    // Standard error into a pipe that closes (head): the capture goes on to its end.
+    const int piped = std::system(("bash -c 'cd " + vrun_Quoted(dir) + " && " VORTAN_EXE " --capture piped --fps 25 --duration 0.4 "
+                                   "--resolution 64x48 2>&1 >/dev/null | head -c 1 >/dev/null; exit ${PIPESTATUS[0]}'").c_str());
+    EXPECT_EQ(WEXITSTATUS(piped), 0);
+    EXPECT_EQ(vrun_CountFrames(dir + "/piped"), 10);
+
+    // A disk that fills up: status 3, no frame cut short, and a soundtrack playable up to there.
+    const std::string full = dir + "/full";
+    std::system(("mkdir " + vrun_Quoted(full)).c_str());
+    if (geteuid() != 0 || std::system(("mount -t tmpfs -o size=96k tmpfs " + vrun_Quoted(full) + " 2>/dev/null").c_str()) != 0)
+    {
+        GTEST_SKIP() << "the full disk needs a small tmpfs, which only root can mount";
+    }
+    const VortanRun filled = vrun_Run(dir, "--capture full --fps 25 --duration 4 --resolution 64x48");
+    EXPECT_EQ(filled.status, 3) << filled.err;
+    EXPECT_NE(filled.err.find("No space left on device"), std::string::npos) << filled.err;
+    const int made = vrun_CountFrames(full);
+    EXPECT_GT(made, 0);
+    for (int k = 0; k < made; ++k) {
+        Picture picture;
+        EXPECT_TRUE(vrun_ReadPng(vrun_Frame(full, k), &picture)) << k;
+    }
+    EXPECT_EQ(std::system(("ls " + vrun_Quoted(full) + " | grep -q part").c_str()) != 0, true) << "a partial frame is left";
+    const auto [header, data] = wavSizes(full + "/soundtrack.wav");
+    EXPECT_LE(header, data);
+    EXPECT_GT(header, 0u);
+    std::system(("umount " + vrun_Quoted(full) + "; rm -rf " + vrun_Quoted(dir)).c_str());
 }
 
 namespace {

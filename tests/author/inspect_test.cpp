@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -69,7 +71,8 @@ TEST(Inspect, TgaAndWhyABrokenOneIsRefused) {
                        "pictures (.tga, .png, .jpg)"), std::string::npos) << out;
     EXPECT_NE(out.find("  bits: 16\n  origin: top left\n  alpha: no\n  refused: unsupported bits per pixel (16;"),
               std::string::npos) << out;
-    EXPECT_NE(out.find("absent.tga: TGA picture\n  refused: cannot read the file\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("absent.tga: TGA picture\n  refused: cannot read the file: No such file or directory\n"),
+              std::string::npos) << out;
     EXPECT_EQ(status, 1);
 }
 
@@ -91,6 +94,43 @@ TEST(Inspect, MusicShowsItsFormatLengthAndSyncPoints) {
               std::string::npos) << module;
     EXPECT_NE(module.find("  sync point 'order28': seconds 107.52\n  order list: 2 2 0 0"), std::string::npos) << module;
     EXPECT_EQ(status, 0);
+
+    // Any bytes give valid JSON, read back by jq: a name that is not UTF-8 reads as Latin-1, and
+    // a cue name cut at its limit (63 bytes) ends on a whole character.
+    std::string e40;
+    for (int i = 0; i < 40; i++) e40 += "\xc3\xa9";
+    testfs_WriteFile("\xe9t\xe9.wav", musicgen_WavBytes(samples.data(), samples.size(), 1, 22050, {{0, e40.c_str()}}));
+    testfs_WriteFile("names.json", inspect({"\xe9t\xe9.wav", "\xff\xfe.tga"}, true, &status));
+    EXPECT_EQ(status, 1); // the picture is not there
+    EXPECT_EQ(std::system("jq -r '.files[0].path, .files[0].sync_points[0].name, .files[1].path' names.json >names.txt"), 0);
+    EXPECT_EQ(testfs_ReadFile("names.txt"), "\xc3\xa9t\xc3\xa9.wav\n" + e40.substr(0, 62) + "\n\xc3\xbf\xc3\xbe.tga\n");
+}
+
+// A FIFO, a folder or an oversized script is refused without waiting, as --check refuses it, and
+// a description that cannot be written out is a failure.
+TEST(Inspect, FilesThatCannotBeReadAndOutputThatCannotBeWritten) {
+    TestCwd cwd("inspect-refused");
+    ASSERT_EQ(mkfifo("pipe.tga", 0644), 0);
+    ASSERT_EQ(mkfifo("pipe.qlo", 0644), 0);
+    ASSERT_EQ(mkdir("folder.3ds", 0755), 0);
+    testfs_WriteFile("big.qlo", std::string((1 << 20) + 1, '\n'));
+    int status = -1;
+    const std::string out = inspect({"pipe.tga", "pipe.qlo", "folder.3ds", "big.qlo"}, false, &status);
+    EXPECT_EQ(status, 1);
+    for (const char *says : {"pipe.tga: TGA picture\n  refused: cannot read the file: a FIFO, not a file\n",
+                             "pipe.qlo: script\n  refused: cannot read the script: a FIFO, not a file\n",
+                             "folder.3ds: 3DS scene\n  refused: cannot read the file: Is a directory\n",
+                             "big.qlo: script\n  refused: cannot read the script: larger than 1 MiB (1048577 bytes)\n"})
+        EXPECT_NE(out.find(says), std::string::npos) << out;
+    std::vector<int16_t> samples(100);
+    testfs_WriteFile("ok.wav", musicgen_WavBytes(samples.data(), samples.size(), 1, 22050, {}));
+    const char *paths[] = {"ok.wav"};
+    for (const char *sink : {"/dev/null", "/dev/full"}) {
+        FILE *out = fopen(sink, "w");
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(inspect_Files(1, const_cast<char **>(paths), true, out), strcmp(sink, "/dev/full") == 0) << sink;
+        fclose(out);
+    }
 }
 
 } // namespace

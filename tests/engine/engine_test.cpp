@@ -112,4 +112,16 @@ TEST(EngineRun, CommandLineExitStatuses) {
             }
         }
     }
+    // Every file the script loads is looked at the same way: a FIFO as texture, scene or music
+    // is refused at once by the run (the show goes on without it) and by --check, which says why.
+    ASSERT_EQ(mkfifo((dir + "/datas/pipe").c_str(), 0644), 0);
+    for (const char *line : {"@glloadtextureslot 0|pipe|1|1\n", "@glloadsceneslot 0|1|pipe\n", "@initsound 0|pipe|44100\n"}) {
+        testfs_WriteFile(dir + "/fifo.qlo", std::string("@setresourcedir 0|datas/\n") + line + "@end 0\n");
+        run = vrun_Run(dir, "--check --script fifo.qlo", "timeout 20");
+        EXPECT_EQ(run.status, 1) << line;
+        EXPECT_NE(run.out.find("fifo.qlo:2: error: 'datas/pipe' cannot be read: a FIFO, not a file\n"), std::string::npos) << run.out;
+        if (!vrun_HaveDisplay()) continue;
+        run = vrun_Run(dir, "--capture fifo --fps 10 --script fifo.qlo", "timeout 20 env SDL_AUDIODRIVER=dummy");
+        EXPECT_EQ(run.status, 0) << line << run.err;
+    }
 }

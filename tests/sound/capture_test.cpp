@@ -78,17 +78,30 @@ TEST_F(SoundTest, UnwritableSoundtrackStillRunsTheMusicClock) {
     sound_CaptureBegin("no/such/folder/soundtrack.wav", 441.0);
     soundtest_Init("cues.wav", "44100");
     soundStream_Play();
+    EXPECT_FALSE(sound_CaptureFailed()); // the file is made at the first frame
     sound_CaptureFrame(0);
-    sound_CaptureEnd();
+    EXPECT_TRUE(sound_CaptureFailed());
+    EXPECT_FALSE(sound_CaptureEnd());
     EXPECT_EQ(soundtest_Events(console), std::vector<std::string>{"here"});
-    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on sound_CaptureBegin : the soundtrack file cannot be written\n");
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on sound_CaptureBegin : the soundtrack "
+                                            "no/such/folder/soundtrack.wav cannot be created: No such file or directory\n");
 
-    // A disk that fills up: said once, and the capture runs on to its end.
+    // A disk that fills up: said once with the system's reason, and the capture runs on to its end.
     fresh();
     sound_CaptureBegin("/dev/full", 10.0);
     for (long k = 0; k < 10; ++k) sound_CaptureFrame(k);
-    sound_CaptureEnd();
-    EXPECT_EQ(testfs_ReadFile("_vor_.log"),
-              "- _Vortan_ \terror on sound_CaptureFrame : the soundtrack could not be written (disk full?)\n");
+    EXPECT_FALSE(sound_CaptureEnd());
+    EXPECT_EQ(testfs_ReadFile("_vor_.log"), "- _Vortan_ \terror on sound_CaptureFrame : the soundtrack /dev/full could "
+                                            "not be written: No space left on device\n");
+
+    // Written whole: the header counts every frame's sound at every moment, not only at the end.
+    fresh();
+    sound_CaptureBegin("whole.wav", 10.0);
+    soundtest_Init("cues.wav", "44100");
+    for (long k = 0; k < 3; ++k) sound_CaptureFrame(k);
+    const std::string partway = testfs_ReadFile("whole.wav");
+    ASSERT_EQ(partway.size(), 44u + 3 * 4410 * 4);
+    EXPECT_EQ(uint32_t(uint8_t(partway[40]) | uint8_t(partway[41]) << 8 | uint8_t(partway[42]) << 16), 3u * 4410 * 4);
+    EXPECT_TRUE(sound_CaptureEnd());
 }
 } // namespace
