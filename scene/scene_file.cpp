@@ -16,6 +16,7 @@
 #include <lib3ds/chunk.h>
 #include <lib3ds/io.h>
 #include <lib3ds/node.h>
+#include <lib3ds/tracks.h>
 #include <lib3ds/vector.h>
 
 namespace {
@@ -508,6 +509,38 @@ bool scene_Validate3ds(const uint8_t *data, size_t size, char *why, size_t whySi
     return ok && nodeTree(v);
 }
 
+namespace {
+// lib3ds evaluates a looping key track past its last key by wrapping the frame in floats, and
+// a wrapped frame that rounds onto the last key walks off the key list (a null read): every
+// track plays once, holding its last key.
+void playTracksOnce(Lib3dsNode *node) {
+    for (; node; node = node->next) {
+        Lib3dsNodeData &d = node->data;
+        switch (node->type) {
+        case LIB3DS_AMBIENT_NODE: d.ambient.col_track.flags &= ~Lib3dsDword(LIB3DS_REPEAT); break;
+        case LIB3DS_OBJECT_NODE:
+            for (Lib3dsDword *flags : {&d.object.pos_track.flags, &d.object.rot_track.flags, &d.object.scl_track.flags,
+                                       &d.object.morph_track.flags, &d.object.hide_track.flags})
+                *flags &= ~Lib3dsDword(LIB3DS_REPEAT);
+            break;
+        case LIB3DS_CAMERA_NODE:
+            for (Lib3dsDword *flags : {&d.camera.pos_track.flags, &d.camera.fov_track.flags, &d.camera.roll_track.flags})
+                *flags &= ~Lib3dsDword(LIB3DS_REPEAT);
+            break;
+        case LIB3DS_TARGET_NODE: d.target.pos_track.flags &= ~Lib3dsDword(LIB3DS_REPEAT); break;
+        case LIB3DS_LIGHT_NODE:
+            for (Lib3dsDword *flags : {&d.light.pos_track.flags, &d.light.col_track.flags, &d.light.hotspot_track.flags,
+                                       &d.light.falloff_track.flags, &d.light.roll_track.flags})
+                *flags &= ~Lib3dsDword(LIB3DS_REPEAT);
+            break;
+        case LIB3DS_SPOT_NODE: d.spot.pos_track.flags &= ~Lib3dsDword(LIB3DS_REPEAT); break;
+        default: break;
+        }
+        playTracksOnce(node->childs);
+    }
+}
+} // namespace
+
 Lib3dsFile *scene_Read3ds(const uint8_t *data, size_t size, char *why, size_t whySize) {
     if (!scene_Validate3ds(data, size, why, whySize)) return nullptr;
     // A valid file costs lib3ds a few reads per byte at most; the budget is far above that.
@@ -526,6 +559,7 @@ Lib3dsFile *scene_Read3ds(const uint8_t *data, size_t size, char *why, size_t wh
         if (why && whySize) snprintf(why, whySize, "lib3ds could not read the file");
         return nullptr;
     }
+    playTracksOnce(file->nodes);
     return file;
 }
 

@@ -11,6 +11,7 @@
 
 #include <lib3ds/chunk.h>
 #include <lib3ds/node.h>
+#include <lib3ds/tracks.h>
 
 #include "scene/scene_file.h"
 #include "state/engine_state.h"
@@ -115,6 +116,7 @@ TEST(SceneFile, GeneratedScenesReadBackWholeAndPassEveryCheck) {
     scenegen_AddPositionKey(arm, 50, {4, 0, 5});
     scenegen_AddRotationKey(body, 0, {0, 0, 1}, 0.0f);
     scenegen_AddRotationKey(body, 100, {0, 0, 1}, 1.0f);
+    body->data.object.rot_track.flags |= LIB3DS_REPEAT;
     scenegen_AddCamera(made, "Camera01", {0, -10, 0}, {0, 0, 0}, 45);
     scenegen_AddPointLight(made, "Light01", {1, 2, 3});
     scenegen_AddSpotLight(made, "Spot01", {0, 0, 9}, {0, 0, 0});
@@ -130,6 +132,7 @@ TEST(SceneFile, GeneratedScenesReadBackWholeAndPassEveryCheck) {
     EXPECT_TRUE(mesh && mesh->texels == mesh->points);
     Lib3dsNode *readBody = lib3ds_file_node_by_name(file, "body", LIB3DS_OBJECT_NODE);
     ASSERT_TRUE(readBody && readBody->childs); // the child hangs under its parent
+    EXPECT_EQ(readBody->data.object.rot_track.flags & LIB3DS_REPEAT, 0u); // tracks play once
     exercise(file);
     lib3ds_file_free(file);
 
@@ -142,7 +145,12 @@ TEST(SceneFile, GeneratedScenesReadBackWholeAndPassEveryCheck) {
         for (Lib3dsMesh *m = read->meshes; m; m = m->next) EXPECT_TRUE(scene_CheckMesh(m, why, sizeof why)) << m->name << ": " << why;
         lib3ds_file_free(read);
     }
-
+    // A file the fuzzer made: looping tracks that lib3ds would have wrapped onto their last key.
+    const Bytes looping = fileBytes(SCENE_TEST_DATA "/looping-track.3ds");
+    Lib3dsFile *loops = scene_Read3ds(looping.data(), looping.size(), why, sizeof why);
+    ASSERT_NE(loops, nullptr) << why;
+    for (float t : {0.0f, float(loops->frames), 1e7f}) lib3ds_file_eval(loops, t);
+    lib3ds_file_free(loops);
 }
 
 TEST(SceneFile, EveryKindOfDamageIsRefusedWithItsReason) {
