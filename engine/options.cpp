@@ -207,3 +207,32 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
     state->options.debugTail = tailWords == 1 && !strcmp(argv[p.next], "debug");
     return OPTIONS_RUN;
 }
+
+int options_ReadSettings(const char *path, EngineState *state, FILE *err) {
+    FILE *file = fopen(path, "rb");
+    if (!file) return 0; // no settings: the engine's own defaults
+    int bad = 0, lineNumber = 0;
+    char line[256];
+    while (fgets(line, sizeof line, file)) {
+        ++lineNumber;
+        line[strcspn(line, "\r\n")] = '\0';
+        char *text = line + strspn(line, " \t");
+        if (*text == '\0' || *text == '#') continue;
+        char *equals = strchr(text, '=');
+        if (equals) *equals = '\0';
+        const char *value = equals ? equals + 1 : "";
+        int width = 0, height = 0;
+        if (equals && !strcmp(text, "resolution") && readResolution(value, &width, &height)) {
+            state->screenWidth = state->options.presetWidth = width;
+            state->screenHeight = state->options.presetHeight = height;
+        } else if (equals && !strcmp(text, "fullscreen") && (!strcmp(value, "yes") || !strcmp(value, "no"))) {
+            state->windowMode = !strcmp(value, "yes") ? ENGINE_FULLSCREEN : ENGINE_WINDOW;
+        } else {
+            fprintf(err, "vortan: %s:%d: not a setting (resolution=WxH or fullscreen=yes|no): %s%s%s\n", path,
+                    lineNumber, text, equals ? "=" : "", value);
+            ++bad;
+        }
+    }
+    fclose(file);
+    return bad;
+}

@@ -66,6 +66,8 @@ struct EngineOptions {
     char videoPreset[16] = "medium";  // x264's speed preset
     bool timedemo = false;            // draw on the capture clock as fast as possible, write nothing
     bool debugTail = false;           // the command-line tail was "debug"
+    int presetWidth = 0;              // a settings file's resolution (0: none), offered first
+    int presetHeight = 0;             // and selected by the setup dialog
 };
 
 struct EngineState {
