@@ -95,6 +95,7 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     }
     if (!strcmp(name, "--no-dialog")) { o.noDialog = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--fullscreen")) { s.windowMode = ENGINE_FULLSCREEN; return OPTIONS_RUN; }
+    if (!strcmp(name, "--windowed")) { s.windowMode = ENGINE_WINDOW; return OPTIONS_RUN; }
     if (!strcmp(name, "--novsync")) { s.swapInterval = 0; return OPTIONS_RUN; }
     if (!strcmp(name, "--check")) { o.check = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--inspect")) { o.inspect = true; return OPTIONS_RUN; }
@@ -145,6 +146,7 @@ void options_PrintUsage(FILE *stream) {
           "  --no-dialog          start the show at once\n"
           "  --resolution WxH     window size (default 640x480)\n"
           "  --fullscreen         full screen on the primary monitor\n"
+          "  --windowed           in a window (over a release's full-screen default)\n"
           "  --novsync            do not wait for the vertical retrace\n"
           "  --capture DIR        render frame-exact, write every frame to DIR/frame-NNNNN.png\n"
           "  --fps N              frames per second of the capture clock (default 60)\n"
