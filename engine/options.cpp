@@ -224,13 +224,16 @@ int options_ReadSettings(const char *path, EngineState *state, FILE *err) {
         if (equals) *equals = '\0';
         const char *value = equals ? equals + 1 : "";
         int width = 0, height = 0;
+        double rate = 0;
         if (equals && !strcmp(text, "resolution") && readResolution(value, &width, &height)) {
             state->screenWidth = state->options.presetWidth = width;
             state->screenHeight = state->options.presetHeight = height;
+        } else if (equals && !strcmp(text, "refresh") && readNumber(value, 1, 1000, &rate) && rate == std::floor(rate)) {
+            state->options.refreshRate = int(rate);
         } else if (equals && !strcmp(text, "fullscreen") && (!strcmp(value, "yes") || !strcmp(value, "no"))) {
             state->windowMode = !strcmp(value, "yes") ? ENGINE_FULLSCREEN : ENGINE_WINDOW;
         } else {
-            fprintf(err, "vortan: %s:%d: not a setting (resolution=WxH or fullscreen=yes|no): %s%s%s\n", path,
+            fprintf(err, "vortan: %s:%d: not a setting (resolution=WxH, fullscreen=yes|no or refresh=HZ): %s%s%s\n", path,
                     lineNumber, text, equals ? "=" : "", value);
             ++bad;
         }

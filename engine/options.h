@@ -21,6 +21,6 @@ void options_PrintUsage(FILE *stream);
 constexpr const char *OPTIONS_SETTINGS_FILE = "vortan.ini";
 
 // Reads "key=value" lines ('#' starts a comment): resolution=WxH (also the setup dialog's first
-// and selected entry) and fullscreen=yes|no. A missing file changes nothing; a bad line is said
+// and selected entry), fullscreen=yes|no and refresh=HZ (full screen's refresh rate). A missing file changes nothing; a bad line is said
 // on err, with its line number, and skipped. Returns the number of bad lines.
 int options_ReadSettings(const char *path, EngineState *state, FILE *err);

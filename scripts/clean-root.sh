@@ -13,7 +13,9 @@ vortan_clean_root() {
   key=$(echo "bookworm $mirror $VORTAN_DESKTOP_PACKAGES" | sha256sum | cut -c1-12)
   root="$cache/debroot-$key"
   if [ ! -f "$root/.complete" ]; then
-    command -v debootstrap >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
+    if ! command -v debootstrap >/dev/null; then
+      apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
+    fi
     rm -rf "$root.partial"
     mkdir -p "$cache"
     echo "vortan: making a clean Debian root in $root (once; a few minutes)" >&2

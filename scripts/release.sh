@@ -119,7 +119,7 @@ for f in "${used[@]+"${used[@]}"}"; do
   mkdir -p "$work/show/$(dirname "$f")"
   cp "$root/$f" "$work/show/$f"
 done
-printf '# Defaults of this release, before the command line: the setup dialog offers this resolution\n# first and selected, and --no-dialog uses it.\nresolution=%s\nfullscreen=%s\n' \
+printf '# Defaults of this release, before the command line: the setup dialog offers this resolution\n# first and selected, and --no-dialog uses it; full screen runs at the refresh rate given.\nresolution=%s\nfullscreen=%s\nrefresh=60\n' \
   "$resolution" "$fullscreen" >"$work/show/vortan.ini"
 
 # README.txt for one platform: $1 the program as typed there, $2 the folder separator.
@@ -132,7 +132,7 @@ $name, a show played by Vortan
 Start $run from this folder (or double-click it). A small dialog offers the resolution,
 ${resolution} first, full screen and vertical sync; Enter or "process_" starts the show, Esc quits.
 It opens at ${resolution} in ${mode} unless you choose otherwise. The defaults live in
-vortan.ini beside the program (resolution=WxH, fullscreen=yes or no).
+vortan.ini beside the program (resolution=WxH, fullscreen=yes or no, refresh=60 Hz).
 
 While the show plays: Esc or closing the window (Alt-F4) ends it at once. Space pauses, Left and
 Right seek a second (with Shift ten), Home restarts, F1 shows the time and the script line.

@@ -13,24 +13,7 @@ export VORTAN_BUILD_DIR="$build" SDL_AUDIODRIVER=dummy
 
 # The show: a scene, two textures (one in a subfolder), music with cues, an unused file.
 show="$tmp/myshow"
-mkdir -p "$show/datas/maps" "$tmp/tex"
-"$build/tools/texgen/texgen" "$tmp/tex" >/dev/null
-cp "$tmp/tex/stars.tga" "$show/datas/brick.tga"
-cp "$tmp/tex/title.tga" "$show/datas/maps/logo.tga"
-cp "$tmp/tex/spark.tga" "$show/datas/unused.tga"
-"$build/tools/scenegen/scenegen" cube "$show/datas/box.3ds" --map brick.tga >/dev/null
-"$build/tools/musicgen/musicgen" --cue hit=1 "$show/datas/tune.wav" 3 >/dev/null
-cat >"$show/myshow.qlo" <<'QLO'
-@setresourcedir 0|datas/
-@initsound 0|tune.wav|44100
-@glloadtextureslot 0|brick.tga|0|1
-@glloadtextureslot 0|maps/logo.tga|1|1
-@glloadsceneslot 0|0|box.3ds
-@glsetcurrentscene 0|0
-@playsound 0
-@glsetlayerparam hit|2|maps/logo.tga|1|1|1|1
-@end 2
-QLO
+"$src/tests/release/make_show.sh" "$build" "$show"
 
 start=$(date +%s)
 "$src/scripts/release.sh" "$show" --no-windows --resolution 960x540 --dist "$tmp/dist" >"$tmp/out.txt" 2>"$tmp/err.txt" ||
@@ -50,7 +33,7 @@ tar xzf "$dist/myshow-linux-x86_64.tar.gz" -C "$tmp/x"
 rel="$tmp/x/myshow-linux-x86_64"
 cmp "$show/myshow.qlo" "$rel/datas/opal.qlo" || fail "datas/opal.qlo is not the show's script"
 cmp "$show/datas/maps/logo.tga" "$rel/datas/maps/logo.tga" || fail "a used file changed on the way"
-printf 'resolution=960x540\nfullscreen=yes\n' | diff - <(grep -v '^#' "$rel/vortan.ini") || fail "vortan.ini"
+printf 'resolution=960x540\nfullscreen=yes\nrefresh=60\n' | diff - <(grep -v '^#' "$rel/vortan.ini") || fail "vortan.ini"
 # The engine's own libraries travel with it and are found through the program's folder.
 ldd "$rel/myshow" >"$tmp/ldd.txt"
 for lib in libglfw.so.3 lib3ds-1.so.3 libSDL2-2.0.so.0 libsndfile.so.1 libopenmpt.so.0 libfltk.so.1.3; do
