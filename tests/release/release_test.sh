@@ -66,8 +66,8 @@ if command -v xdotool >/dev/null && [ -n "${DISPLAY:-}" ]; then
   (cd "$tmp/elsewhere" && exec "$rel/myshow") 2>"$tmp/dialog.err" &
   pid=$!
   dialog=""
-  for _ in $(seq 100); do dialog=$(xdotool search --onlyvisible --class vortan_setup 2>/dev/null | head -1) && [ -n "$dialog" ] && break; sleep 0.1; done
-  [ -n "$dialog" ] || { kill $pid; fail "no setup dialog: $(cat "$tmp/dialog.err")"; }
+  for _ in $(seq 200); do dialog=$(xdotool search --onlyvisible --class vortan_setup 2>/dev/null | head -1) && [ -n "$dialog" ] && break; sleep 0.1; done
+  [ -n "$dialog" ] || { kill $pid 2>/dev/null || true; fail "no setup dialog: $(cat "$tmp/dialog.err")"; }
   xdotool windowfocus --sync "$dialog" key --delay 50 Tab Tab Tab space Return
   window=""
   for _ in $(seq 100); do window=$(xdotool search --onlyvisible --pid $pid --name '^_Vortan_' 2>/dev/null | head -1) && [ -n "$window" ] && break; sleep 0.1; done
