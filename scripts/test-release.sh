@@ -81,7 +81,8 @@ umount "$root/proc"
 
 # --- The Windows zip, under Wine, unpacked in one folder and started from another.
 export WINEDEBUG=-all SDL_AUDIODRIVER=dummy WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX="${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vortan/wine}"
+# A prefix of its own: stopping its server at the end leaves the Windows tests' prefix alone.
+export WINEPREFIX="${XDG_CACHE_HOME:-$HOME/.cache}/vortan/wine-release"
 mkdir -p "$WINEPREFIX" "$work/win" "$work/elsewhere"
 wineserver -p >/dev/null 2>&1 </dev/null || die "the Wine server did not start"
 timeout 300 wineboot -i >/dev/null 2>&1 </dev/null || die "Wine could not start its prefix"
