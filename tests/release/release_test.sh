@@ -16,13 +16,19 @@ show="$tmp/myshow"
 "$src/tests/release/make_show.sh" "$build" "$show"
 
 start=$(date +%s)
-"$src/scripts/release.sh" "$show" --no-windows --resolution 960x540 --dist "$tmp/dist" >"$tmp/out.txt" 2>"$tmp/err.txt" ||
+"$src/scripts/release.sh" "$show" --no-windows --resolution 960x540 --video --fps 10 --dist "$tmp/dist" >"$tmp/out.txt" 2>"$tmp/err.txt" ||
   { cat "$tmp/err.txt"; fail "release.sh failed"; }
 echo "release.sh: $(( $(date +%s) - start )) s"
 dist="$tmp/dist"
-printf '%s\n' "$dist/myshow-linux-x86_64.tar.gz" "$dist/myshow.sha256" | diff - "$tmp/out.txt" || fail "stdout is not one line per file written"
-[ "$(ls "$dist" | xargs)" = "myshow-linux-x86_64.tar.gz myshow.sha256" ] || fail "dist holds $(ls "$dist" | xargs)"
+printf '%s\n' "$dist/myshow-linux-x86_64.tar.gz" "$dist/myshow.mp4" "$dist/myshow.sha256" | diff - "$tmp/out.txt" || fail "stdout is not one line per file written"
+[ "$(ls "$dist" | xargs)" = "myshow-linux-x86_64.tar.gz myshow.mp4 myshow.sha256" ] || fail "dist holds $(ls "$dist" | xargs)"
 (cd "$dist" && sha256sum --quiet -c myshow.sha256) || fail "the checksums do not match"
+[ "$(grep -c . "$dist/myshow.sha256")" = 2 ] || fail "myshow.sha256 does not cover both files"
+# The video: the release's resolution at the given rate, the show's 2 s with its music.
+[ "$(ffprobe -v error -select_streams v -show_entries stream=codec_name,width,height,r_frame_rate -of csv=p=0 "$dist/myshow.mp4")" = \
+  "h264,960,540,10/1" ] || fail "the video is not H.264 960x540 at 10 frames a second"
+ffprobe -v error -select_streams a -show_entries stream=codec_name -of csv=p=0 "$dist/myshow.mp4" | grep -q aac ||
+  fail "the video has no sound"
 
 # Exactly: the program, its libraries, the settings, README.txt and the used files under their paths.
 tar tzf "$dist/myshow-linux-x86_64.tar.gz" | grep -v '/$' | grep -v '^myshow-linux-x86_64/lib/' | sort >"$tmp/files.txt"
