@@ -10,8 +10,7 @@ vortan_start_xvfb() {
     echo "vortan: no free X display number for Xvfb" >&2
     return 1
   fi
-  # -noreset: a server that resets when its last client leaves refuses the next one meanwhile.
-  Xvfb "$display" -screen 0 "${screen}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
+  Xvfb "$display" -screen 0 "${screen}x24" -nolisten tcp >/dev/null 2>&1 &
   VORTAN_XVFB_PID=$!
   trap 'kill $VORTAN_XVFB_PID 2>/dev/null || true' EXIT
   for _ in $(seq 1 100); do
