@@ -78,3 +78,13 @@ bool platform_CanWriteDir(const char *path);
 // Puts the calling thread below every ordinary one: it runs on the time the drawing threads
 // leave over (Linux: SCHED_IDLE; Windows: the lowest thread priority).
 void platform_BackgroundThread();
+
+// The folder that holds the running program (no trailing separator), from the system rather
+// than argv[0], so it is right whatever the working directory. False when it cannot be found.
+bool platform_ProgramDir(char *dir, size_t size);
+
+// The working directory into dir; false when it does not fit or cannot be read.
+bool platform_CurrentDir(char *dir, size_t size);
+
+// Makes path the working directory; false (errno set) when it cannot.
+bool platform_ChangeDir(const char *path);

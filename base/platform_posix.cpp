@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
@@ -174,3 +175,18 @@ void platform_BackgroundThread() {
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &none); // a refusal leaves it as it was
 #endif
 }
+
+bool platform_ProgramDir(char *dir, size_t size) {
+    if (size == 0) return false;
+    const ssize_t length = readlink("/proc/self/exe", dir, size - 1);
+    if (length <= 0 || size_t(length) >= size - 1) return false; // a full buffer may be cut
+    dir[length] = '\0';
+    char *slash = strrchr(dir, '/');
+    if (!slash) return false;
+    slash[slash == dir ? 1 : 0] = '\0'; // a program in "/" keeps its root
+    return true;
+}
+
+bool platform_CurrentDir(char *dir, size_t size) { return getcwd(dir, size) != nullptr; }
+
+bool platform_ChangeDir(const char *path) { return chdir(path) == 0; }

@@ -233,3 +233,27 @@ void platform_AttachParentConsole() {
 bool platform_StderrSeen() { return hasStandardHandle(STD_ERROR_HANDLE); }
 
 void platform_BackgroundThread() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST); }
+
+bool platform_ProgramDir(char *dir, size_t size) {
+    if (size == 0 || size > 0x7fffffff) return false;
+    const DWORD length = GetModuleFileNameA(nullptr, dir, DWORD(size));
+    if (length == 0 || length >= size) return false; // a full buffer means the name was cut
+    char *last = nullptr;
+    for (char *p = dir; *p; ++p)
+        if (*p == '\\' || *p == '/') last = p;
+    if (!last) return false;
+    *last = '\0';
+    return true;
+}
+
+bool platform_CurrentDir(char *dir, size_t size) {
+    if (size == 0 || size > 0x7fffffff) return false;
+    const DWORD length = GetCurrentDirectoryA(DWORD(size), dir);
+    return length > 0 && length < size;
+}
+
+bool platform_ChangeDir(const char *path) {
+    if (SetCurrentDirectoryA(path)) return true;
+    errno = ENOENT;
+    return false;
+}

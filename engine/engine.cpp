@@ -453,6 +453,8 @@ void shutdown() {
 
 bool openWindow() {
     engine_WindowHints();
+    // Full screen at a release's refresh rate (compos ask for 60 Hz); otherwise GLFW takes the highest.
+    if (engine.options.refreshRate > 0) glfwWindowHint(GLFW_REFRESH_RATE, engine.options.refreshRate);
     GLFWmonitor *monitor = engine.windowMode == ENGINE_FULLSCREEN ? glfwGetPrimaryMonitor() : nullptr;
     run.window = glfwCreateWindow(engine.screenWidth, engine.screenHeight, "_Vortan_", monitor, nullptr);
     if (!run.window) return false;

@@ -94,6 +94,7 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     }
     if (!strcmp(name, "--no-dialog")) { o.noDialog = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--fullscreen")) { s.windowMode = ENGINE_FULLSCREEN; return OPTIONS_RUN; }
+    if (!strcmp(name, "--windowed")) { s.windowMode = ENGINE_WINDOW; return OPTIONS_RUN; }
     if (!strcmp(name, "--novsync")) { s.swapInterval = 0; return OPTIONS_RUN; }
     if (!strcmp(name, "--check")) { o.check = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--inspect")) { o.inspect = true; return OPTIONS_RUN; }
@@ -157,6 +158,7 @@ void options_PrintUsage(FILE *stream) {
           "  --no-dialog          start the show at once\n"
           "  --resolution WxH     window size (default 640x480)\n"
           "  --fullscreen         full screen on the primary monitor\n"
+          "  --windowed           in a window (over a release's full-screen default)\n"
           "  --novsync            do not wait for the vertical retrace\n"
           "  --capture DIR        render frame-exact, write every frame to DIR/frame-NNNNN.png\n"
           "  --fps N              frames per second of the capture clock (default 60)\n"
@@ -223,4 +225,36 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
     if (state->options.inspect && tailWords == 0) return fail(p, "%s needs at least one file", "--inspect");
     state->options.debugTail = tailWords == 1 && !strcmp(argv[p.next], "debug");
     return OPTIONS_RUN;
+}
+
+int options_ReadSettings(const char *path, EngineState *state, FILE *err) {
+    FILE *file = fopen(path, "rb");
+    if (!file) return 0; // no settings: the engine's own defaults
+    int bad = 0, lineNumber = 0;
+    char line[256];
+    while (fgets(line, sizeof line, file)) {
+        ++lineNumber;
+        line[strcspn(line, "\r\n")] = '\0';
+        char *text = line + strspn(line, " \t");
+        if (*text == '\0' || *text == '#') continue;
+        char *equals = strchr(text, '=');
+        if (equals) *equals = '\0';
+        const char *value = equals ? equals + 1 : "";
+        int width = 0, height = 0;
+        double rate = 0;
+        if (equals && !strcmp(text, "resolution") && readResolution(value, &width, &height)) {
+            state->screenWidth = state->options.presetWidth = width;
+            state->screenHeight = state->options.presetHeight = height;
+        } else if (equals && !strcmp(text, "refresh") && readNumber(value, 1, 1000, &rate) && rate == std::floor(rate)) {
+            state->options.refreshRate = int(rate);
+        } else if (equals && !strcmp(text, "fullscreen") && (!strcmp(value, "yes") || !strcmp(value, "no"))) {
+            state->windowMode = !strcmp(value, "yes") ? ENGINE_FULLSCREEN : ENGINE_WINDOW;
+        } else {
+            fprintf(err, "vortan: %s:%d: not a setting (resolution=WxH, fullscreen=yes|no or refresh=HZ): %s%s%s\n", path,
+                    lineNumber, text, equals ? "=" : "", value);
+            ++bad;
+        }
+    }
+    fclose(file);
+    return bad;
 }

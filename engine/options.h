@@ -15,3 +15,12 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
 
 // The usage text.
 void options_PrintUsage(FILE *stream);
+
+// The settings file a release keeps beside its executable: its defaults, read before the command
+// line (which overrides them).
+constexpr const char *OPTIONS_SETTINGS_FILE = "vortan.ini";
+
+// Reads "key=value" lines ('#' starts a comment): resolution=WxH (also the setup dialog's first
+// and selected entry), fullscreen=yes|no and refresh=HZ (full screen's refresh rate). A missing file changes nothing; a bad line is said
+// on err, with its line number, and skipped. Returns the number of bad lines.
+int options_ReadSettings(const char *path, EngineState *state, FILE *err);

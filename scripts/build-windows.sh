@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds vortan.exe for 64-bit Windows from Debian packages only: installs the mingw-w64
 # toolchain and Wine, gets the Windows libraries (scripts/windows-deps.sh: static, from Debian's
-# source packages, cached outside the checkout), builds the engine against them, and packs
-# dist/vortan-win64.zip. VORTAN_WIN_DEPS_ONLY=1 stops after the libraries.
+# source packages, cached outside the checkout) and builds build-win64/vortan.exe against them;
+# scripts/release.sh packs a show with it. VORTAN_WIN_DEPS_ONLY=1 stops after the libraries.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 triple=x86_64-w64-mingw32
@@ -80,34 +80,4 @@ for dll in $imports; do
   case "$system_dlls" in *" $dll "*) ;; *) die "vortan.exe imports $dll, which Windows does not have" ;; esac
 done
 say "vortan.exe imports only Windows' own DLLs: $(echo $imports)"
-
-# --- The release archive: vortan.exe, the show and a README.
-dist="$here/dist"
-stage="$win/package/vortan-win64"
-rm -rf "$win/package"; mkdir -p "$stage" "$dist"
-cp "$exe" "$stage/"
-cp -r "$here/datas" "$stage/datas"
-cat >"$stage/README.txt" <<'TEXT'
-Vortan for Windows (64-bit)
-
-Run vortan.exe from this folder: it plays datas\opal.qlo. A small dialog asks for the resolution,
-full screen and vertical sync; Enter or "process_" starts the show, Esc quits. While it plays,
-Esc or closing the window ends it.
-
-From a command prompt in this folder:
-  vortan.exe --no-dialog --resolution 1024x768      start at once
-  vortan.exe --check                                check the script, open no window
-  vortan.exe --capture C:\frames --fps 60           render every frame to PNG files and the
-                                                    sound to soundtrack.wav
-  vortan.exe --video show.mp4                       the same as an MP4 (needs ffmpeg.exe on PATH)
-  vortan.exe debug                                  opens the debug console
-  vortan.exe --help                                 every option
-
-Every run leaves a trace log, _vor_.log, in this folder. Put your own show in datas\ (TGA
-pictures, 3DS scenes, one music file) and name it in opal.qlo, or play another script with
---script PATH. No installation and no other DLL is needed.
-TEXT
-sed -i 's/$/\r/' "$stage/README.txt"
-rm -f "$dist/vortan-win64.zip"
-(cd "$win/package" && zip -qr "$dist/vortan-win64.zip" vortan-win64)
-say "release archive: $dist/vortan-win64.zip"
+say "built $exe (scripts/release.sh packs a show with it)"

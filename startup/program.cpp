@@ -11,9 +11,11 @@
 #include "engine/options.h"
 #include "resources/dialog_template.h"
 #include "script/script.h"
+#include "script/text.h"
 #include "startup/dialog_proc.h"
 #include "state/engine_state.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,10 +45,47 @@ bool scriptReadable(const char *path, bool check) {
     return false;
 }
 
+// The settings file beside the program: a release's defaults, read before the command line.
+void readProgramSettings() {
+    char dir[ENGINE_PATH_SIZE], path[ENGINE_PATH_SIZE];
+    if (!platform_ProgramDir(dir, sizeof dir)) return;
+    if (snprintf(path, sizeof path, "%s/%s", dir, OPTIONS_SETTINGS_FILE) >= int(sizeof path)) return;
+    options_ReadSettings(path, &engine, stderr);
+}
+
+// A path the user gave relative to the working directory, kept pointing there after it changes.
+template <size_t N> bool anchor(char (&path)[N], const char *oldDir) {
+    if (!path[0] || platform_RootLength(path) > 0 || platform_IsSeparator(path[0])) return true;
+    char joined[N];
+    if (snprintf(joined, sizeof joined, "%s/%s", oldDir, path) >= int(sizeof joined)) return false;
+    text_CopyBounded(path, joined);
+    return true;
+}
+
+// A release started from elsewhere (a double-click, a file manager, a shortcut) plays the show
+// beside its program: when the working directory has no datas/opal.qlo and the program's folder
+// does, that folder becomes the working directory (the script's paths, the trace log). False
+// with a line on stderr when the move fails.
+bool playFromProgramDir(EngineOptions &options) {
+    const char *const defaultScript = "datas/opal.qlo"; // EngineOptions' own default
+    if (strcmp(options.scriptPath, defaultScript) != 0 || !script_FileProblem(defaultScript, nullptr, 0)) return true;
+    char dir[ENGINE_PATH_SIZE], script[ENGINE_PATH_SIZE], here[ENGINE_PATH_SIZE];
+    if (!platform_ProgramDir(dir, sizeof dir) || !platform_CurrentDir(here, sizeof here)) return true;
+    if (snprintf(script, sizeof script, "%s/%s", dir, defaultScript) >= int(sizeof script) ||
+        script_FileProblem(script, nullptr, 0))
+        return true; // nothing there either: the usual message about datas/opal.qlo follows
+    if (!anchor(options.captureDir, here) || !anchor(options.videoPath, here) || !platform_ChangeDir(dir)) {
+        fprintf(stderr, "vortan: cannot play the show beside the program in '%s': %s\n", dir, strerror(errno));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int startup_Main(int argc, char **argv) {
     platform_AttachParentConsole();
+    readProgramSettings();
     const int parsed = options_Parse(argc, argv, &engine, stdout, stderr);
     if (parsed != OPTIONS_RUN) return parsed;
     if (engine.options.inspect) {
@@ -60,6 +99,7 @@ int startup_Main(int argc, char **argv) {
     }
     if (engine.options.debugTail) console_Open();
     if (!platform_StderrSeen()) engine_SetNoticeHook(startup_Notice); // start-up failures in a window
+    if (!playFromProgramDir(engine.options)) return STARTUP_EXIT_SCRIPT;
     if (!scriptReadable(engine.options.scriptPath, engine.options.check)) {
         return engine.options.check ? 1 : STARTUP_EXIT_SCRIPT;
     }

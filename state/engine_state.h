@@ -67,6 +67,9 @@ struct EngineOptions {
     bool overwrite = false;           // --video may replace a file that is not a video
     bool timedemo = false;            // draw on the capture clock as fast as possible, write nothing
     bool debugTail = false;           // the command-line tail was "debug"
+    int presetWidth = 0;              // a settings file's resolution (0: none), offered first
+    int presetHeight = 0;             // and selected by the setup dialog
+    int refreshRate = 0;              // full screen's refresh rate in Hz (0: the highest)
 };
 
 struct EngineState {

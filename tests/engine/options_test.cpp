@@ -84,3 +84,17 @@ TEST(Options, HelpVersionAndWrongInput) {
     }
     for (const char *video : {"a.MKV", "dir/b.mov", "c.webm", "d.mp4"}) EXPECT_EQ(parse({"--video", video}).result, OPTIONS_RUN) << video;
 }
+
+TEST(Options, ReleaseSettingsFileGivesDefaultsAndNamesBadLines) {
+    const std::string path = testfs_MakeTempDir("settings") + "/vortan.ini";
+    testfs_WriteFile(path, "# defaults\nresolution=1920x1080\r\nfullscreen=yes\nrefresh=60\nrefresh=59.9\nsize=3\n");
+    engine_ResetState();
+    int bad = -1;
+    const std::string err = testfs_Printed([&](FILE *e) { bad = options_ReadSettings(path.c_str(), &engine, e); });
+    EXPECT_EQ(bad, 2);
+    EXPECT_EQ(std::make_tuple(engine.screenWidth, engine.options.presetHeight, engine.windowMode, engine.options.refreshRate),
+              std::make_tuple(1920, 1080, int(ENGINE_FULLSCREEN), 60));
+    EXPECT_NE(err.find("vortan.ini:5: not a setting"), std::string::npos) << err;
+    EXPECT_NE(err.find(":6: not a setting (resolution=WxH, fullscreen=yes|no or refresh=HZ): size=3\n"), std::string::npos) << err;
+    EXPECT_EQ(options_ReadSettings((path + ".none").c_str(), &engine, stderr), 0);
+}
