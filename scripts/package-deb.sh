@@ -10,17 +10,8 @@ say() { echo "vortan-deb: $*" >&2; }
 die() { echo "vortan-deb: $*" >&2; exit 1; }
 
 packages=(help2man lintian dpkg-dev jq)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  say "installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. "$here/scripts/packages.sh"
+vortan_install "${packages[@]}"
 
 build="${VORTAN_BUILD_DIR:-$here/build}"
 VORTAN_BUILD_DIR="$build" "$here/scripts/setup.sh" >&2

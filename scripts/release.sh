@@ -67,17 +67,8 @@ script_rel="$(realpath --relative-to="$root" "$script")"
 
 # --- What packing needs, from Debian's archive.
 packages=(zip jq patchelf)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  say "installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. "$here/scripts/packages.sh"
+vortan_install "${packages[@]}"
 
 build="${VORTAN_BUILD_DIR:-$here/build}"
 VORTAN_BUILD_DIR="$build" "$here/scripts/setup.sh" >&2

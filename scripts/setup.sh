@@ -13,19 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libassimp-dev assimp-utils openscenegraph
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "vortan: installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. "$here/scripts/packages.sh"
+vortan_install "${packages[@]}"
 
 build="${VORTAN_BUILD_DIR:-$here/build}"
 if [ ! -f "$build/CMakeCache.txt" ]; then

@@ -176,27 +176,20 @@ TEST(PictureDecode, PngAndJpegDecodeAsTheirTgaTwins) {
     };
     for (const auto &row : rows) {
         const std::string file = strchr(row.made, ':') ? strchr(row.made, ':') + 1 : row.made;
-        const std::string make = std::string("convert source.tga ") + row.options + " " + row.made + " && convert " +
-                                 file + " -depth 8 -orient topleft twin.tga";
-        ASSERT_EQ(std::system(make.c_str()), 0) << make;
+        ASSERT_EQ(std::system(("convert source.tga " + std::string(row.options) + " " + row.made + " && convert " + file +
+                               " -depth 8 -orient topleft twin.tga").c_str()), 0) << file;
         const std::string bytes = testfs_ReadFile(file), twinBytes = testfs_ReadFile("twin.tga");
-        const auto *data = reinterpret_cast<const uint8_t *>(bytes.data());
         TgaImage picture, twin;
         const char *why = "";
-        EXPECT_EQ(picture_Kind(data, bytes.size()), row.kind) << file;
-        ASSERT_TRUE(picture_Decode(data, bytes.size(), &picture, &why)) << file << ": " << why;
+        EXPECT_EQ(picture_Kind(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()), row.kind) << file;
+        ASSERT_TRUE(picture_Decode(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), &picture, &why)) << why;
         ASSERT_TRUE(picture_Decode(reinterpret_cast<const uint8_t *>(twinBytes.data()), twinBytes.size(), &twin)) << file;
-        ASSERT_TRUE(picture.width == 7 && picture.height == 5 && picture.components == row.components) << file << " "
-            << picture.components;
-        int worst = 0;
+        ASSERT_TRUE(picture.width == 7 && picture.height == 5 && picture.components == row.components) << file;
+        int worst = 0; // the twin may carry channels the picture folds away (grey as RGB, no alpha)
         for (size_t i = 0; i < picture.pixels.size(); ++i) {
-            const int c = int(i % size_t(row.components));
-            const size_t pixel = i / size_t(row.components);
-            // The twin may carry the channels the decoded picture folds away (grey as RGB, no alpha).
-            const int want = twin.components == row.components ? twin.pixels[i]
-                             : twin.components == 1 ? twin.pixels[pixel]
-                             : twin.pixels[pixel * size_t(twin.components) + size_t(c < twin.components ? c : 0)];
-            worst = std::max(worst, std::abs(int(picture.pixels[i]) - want));
+            const size_t pixel = i / size_t(row.components), c = i % size_t(row.components);
+            const size_t at = twin.components == row.components ? i : pixel * size_t(twin.components) + (c < size_t(twin.components) && twin.components > 1 ? c : 0);
+            worst = std::max(worst, std::abs(int(picture.pixels[i]) - int(twin.pixels[at])));
         }
         EXPECT_LE(worst, row.tolerance) << file;
     }

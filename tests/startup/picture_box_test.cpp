@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 TEST(PictureBox, DecodesTheBannerAndRefusesBrokenPictures) {
     RcData banner = resource_FindRcData(RCDATA_BANNER);
@@ -31,12 +32,7 @@ TEST(PictureBox, DecodesTheBannerAndRefusesBrokenPictures) {
     huge.replace(huge.find("\xFF\xC0") + 5, 4, std::string{'\x10', '\0', '\x20', '\0'}); // 8192x4096
     EXPECT_FALSE(PictureBox_DecodeJpeg(reinterpret_cast<const unsigned char *>(huge.data()), huge.size(), image));
     EXPECT_STREQ(image.error, "the picture is 8192x4096 pixels; at most 4096x4096 are shown");
-
-    TestCwd cwd("picture-decode");
-    ASSERT_EQ(std::system("convert -size 16x8 xc:'gray(128)' -type Grayscale -quality 100 grey.jpg"), 0);
-    const std::string grey = testfs_ReadFile("grey.jpg"); // grey pictures come out as RGB
-    ASSERT_TRUE(PictureBox_DecodeJpeg(reinterpret_cast<const unsigned char *>(grey.data()), grey.size(), image));
-    EXPECT_NEAR(image.rgb[3 * 20 + 1], 128, 2);
+    // (Grey and progressive JPEGs against their twins: the texture pictures' test.)
 }
 
 TEST(PictureBox, RulesOfCreationImagesAndStyles) {
@@ -62,12 +58,10 @@ TEST(PictureBox, RulesOfCreationImagesAndStyles) {
     TestCwd cwd("picture-rules");
     const RcData banner = resource_FindRcData(RCDATA_BANNER);
     testfs_WriteFile("banner.jpg", std::string(reinterpret_cast<const char *>(banner.bytes), banner.size));
-    const struct { const char *name; uint32_t flags; bool loads; } pictures[] = {
-        {"#3", PBS_RESOURCE, true}, {"#3", PBS_RESOURCE2, true}, {"#3", PBS_ICON, false}, {"#99", PBS_RESOURCE, false},
-        {"#3x", PBS_RESOURCE, false}, {"#", PBS_RESOURCE, false}, {"banner.jpg", 0, true}, {"absent.jpg", 0, false}, {"", 0, false}};
-    for (const auto &p : pictures) {
+    for (auto [name, flags, loads] : {std::tuple{"#3", PBS_RESOURCE, true}, {"#3", PBS_RESOURCE2, true}, {"#3", PBS_ICON, false},
+                                      {"#99", PBS_RESOURCE, false}, {"#3x", PBS_RESOURCE, false}, {"#", PBS_RESOURCE, false},
+                                      {"banner.jpg", 0u, true}, {"absent.jpg", 0u, false}, {"", 0u, false}}) {
         PictureBoxImage image;
-        EXPECT_EQ(PictureBox_LoadPicture(p.name, p.flags, image), p.loads) << p.name;
-        EXPECT_EQ(image.width, p.loads ? 577 : 0) << p.name;
+        EXPECT_TRUE(PictureBox_LoadPicture(name, flags, image) == loads && image.width == (loads ? 577 : 0)) << name;
     }
 }
