@@ -89,9 +89,11 @@ const CommandRule COMMANDS[] = {
     {"@glfx_rtalpha", {INT("render target", 0, ENGINE_RENDER_TARGETS - 1), REAL("alpha")}},
     {"@glsetcamera", {{P_TEXT, true, 0, -1, "camera name"}}},
     {"@setresourcedir", {{P_DIR, true, 0, -1, "resource directory"}}},
+    {"@setbpm", {REAL("beats per minute"), OPT_REAL("offset")}},
 };
 constexpr int COMMAND_COUNT = sizeof COMMANDS / sizeof COMMANDS[0];
-static_assert(COMMAND_COUNT == 25, "the engine has 25 commands");
+static_assert(COMMAND_COUNT == 26, "the engine has 26 commands");
+constexpr int OP_SETBPM = 25;
 
 constexpr int OP_INITSOUND = CHECK_OP_INITSOUND;
 constexpr int OP_SETDEMOSTART = 5;
@@ -122,6 +124,7 @@ struct Checker {
     std::vector<uint8_t> bytes;             // the file being probed
     char musicPath[ENGINE_PATH_SIZE]; // the music of the last "@initsound", for sync-point names
     bool musicReported;               // that music was reported unusable: its names are not again
+    double beatSeconds, beatOffset;   // the tempo of "@setbpm" so far; 0: none
     int slashLine;                    // a resource directory without its '/' (0: none), said once
     char slashDir[ENGINE_PATH_SIZE];
     int filesBehindSlash;             // files found only with the '/' the directory lacks
@@ -397,6 +400,12 @@ void followState(Checker &c, int opcode, int fileLine) {
             finding(c, fileLine, true, "@setresourcedir: directory '%s' not found", dir);
     } else if (opcode == OP_INITSOUND) {
         engine_JoinPath(c.musicPath, sizeof c.musicPath, c.resourceDir, p1);
+    } else if (opcode == OP_SETBPM) {
+        const double bpm = atof(p1);
+        if (!(bpm > 0.0 && bpm <= 1000.0))
+            finding(c, fileLine, true, "@setbpm: tempo %g out of range (above 0, at most 1000 beats a minute)", bpm);
+        else
+            c.beatSeconds = 60.0 / bpm, c.beatOffset = atof(script_Param(2));
     } else if (opcode == OP_LOADTEXTURE) {
         if (atoi(script_Param(3)) != 1)
             finding(c, fileLine, false, "@glloadtextureslot: without mipmaps (parameter 3 is not 1) the texture is "
@@ -496,6 +505,7 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
     c.currentScene = -1;
     c.musicPath[0] = '\0';
     c.musicReported = false;
+    c.beatSeconds = c.beatOffset = 0.0;
     c.slashLine = c.filesBehindSlash = 0;
     if (summary) *summary = CheckSummary{};
 
@@ -563,7 +573,14 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
         char stampText[SCRIPT_TEXT_SIZE];
         withoutLineEnd(script_Param(0), stampText);
         char cueMessage[1024];
-        if (script_IsNameStamp(stampText)) {
+        double beats = 0.0;
+        if (script_ReadBeats(stampText, &beats)) {
+            if (c.beatSeconds > 0.0)
+                stamp = c.beatOffset + beats * c.beatSeconds;
+            else
+                finding(c, fileLine, true, "time stamp '%s' counts beats, but no \"@setbpm\" before it sets a tempo "
+                        "(it reads as %g seconds)", stampText, beats);
+        } else if (script_IsNameStamp(stampText)) {
             // One mistake, one message: names in a music file already reported unusable are not.
             if (!cue_CheckStamp(stampText, c.musicPath, &stamp, cueMessage, sizeof cueMessage) && !c.musicReported)
                 finding(c, fileLine, true, "%s", cueMessage);

@@ -19,6 +19,7 @@
 namespace {
 constexpr int OP_INITSOUND = 3; // opcodes of the engine's command table
 constexpr int OP_SETRESOURCEDIR = 24;
+constexpr int OP_SETBPM = 25;
 constexpr size_t MAX_MUSIC_BYTES = size_t(1) << 30;
 
 // The music file whose sync points the checker and the options read last, kept by path, size
@@ -53,6 +54,24 @@ bool readFileCues(const char *path) {
                         sound_ReadCues(bytes.data(), bytes.size(), fileCues.list);
     if (!fileCues.readable) fileCues.list.count = 0;
     return fileCues.readable;
+}
+
+// The tempo of the loaded script's first "@setbpm" (seconds a beat, and the offset); false when
+// it has none.
+bool scriptTempo(double *beatSeconds, double *offset) {
+    const int count = script.lineCount < SCRIPT_MAX_LINES ? script.lineCount : SCRIPT_MAX_LINES;
+    for (int i = 0; i < count; ++i) {
+        if (script.lines[i].opcode != OP_SETBPM) continue;
+        memset(script.params, 0, sizeof script.params);
+        script_SplitParams(&script.lines[i]);
+        const double bpm = atof(script_Param(1));
+        *offset = atof(script_Param(2));
+        memset(script.params, 0, sizeof script.params);
+        if (!(bpm > 0.0 && bpm <= 1000.0)) return false;
+        *beatSeconds = 60.0 / bpm;
+        return true;
+    }
+    return false;
 }
 
 // The music path the loaded script's first "@initsound" opens, with the resource directory in
@@ -185,7 +204,14 @@ bool cue_ResolveOption(const char *text, const char *option, double limit, doubl
     double value = 0.0;
     const bool number = (text[0] == '+' || text[0] == '-') ? readOffset(text, &value)
                                                             : readOffset((std::string("+") + text).c_str(), &value);
-    if (!number) {
+    double beats = 0.0, beatSeconds = 0.0, offset = 0.0;
+    if (!number && script_ReadBeats(text, &beats)) {
+        if (!scriptTempo(&beatSeconds, &offset)) {
+            fprintf(err, "vortan: %s %s: the script sets no tempo with \"@setbpm\" to count beats by\n", option, text);
+            return false;
+        }
+        value = offset + beats * beatSeconds;
+    } else if (!number) {
         scriptMusicPath(path);
         if (!cue_CheckStamp(text, path, &value, message, sizeof message)) {
             fprintf(err, "vortan: %s: %s\n", option, message);

@@ -1,7 +1,9 @@
 // Handlers of the engine's own commands: the three empty ones, the demo start, the debug
-// switch and the resource directory.
+// switch, the resource directory and the tempo.
 #include "engine/commands.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -40,4 +42,17 @@ void SetResourceDir() {
     engine.resourceDir[0] = '\0';
     text_AppendBounded(engine.resourceDir, text, length);
     if (engine.debugMode) console_Printf("\n#call SetResourceDir\n\r");
+}
+
+// "@setbpm T|BPM|OFFSET": later stamps may count beats ("16b") from OFFSET seconds on.
+void SetBpm() {
+    const double bpm = atof(script_Param(1)), offset = atof(script_Param(2));
+    if (!(bpm > 0.0 && bpm <= 1000.0) || !std::isfinite(offset)) {
+        char detail[SCRIPT_TEXT_SIZE + 64];
+        snprintf(detail, sizeof detail, "tempo %.6g out of range (above 0, at most 1000 beats a minute)", bpm);
+        trace_Error("SetBpm", detail);
+        return;
+    }
+    script_SetTempo(bpm, offset);
+    if (engine.debugMode) console_Printf("\n#call SetBpm\n\r");
 }

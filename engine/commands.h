@@ -1,5 +1,5 @@
 // Handlers of the engine's own commands: the three that do nothing, the demo start, the debug
-// switch and the resource directory. They read the script's Parameter buffers.
+// switch, the resource directory and the tempo of stamps in beats. They read the script's Parameter buffers.
 #pragma once
 
 void SetLayer();
@@ -8,3 +8,4 @@ void SetCam();
 void SetDemoStart();
 void SetDebug();
 void SetResourceDir();
+void SetBpm();

@@ -1,4 +1,4 @@
-// The engine run: registration of the 25 commands, the script load, the GLFW window, the fixed
+// The engine run: registration of the commands, the script load, the GLFW window, the fixed
 // GL state, the frame loop (with frame-exact capture, a time demo, a time limit, a late start and
 // the live reload of a changed script), the video of a capture and shutdown.
 #include "engine/engine.h"
@@ -101,8 +101,9 @@ constexpr CommandEntry COMMANDS[] = {
     {"@glfx_rtalpha", glFx_RenderTargetAlpha},
     {"@glsetcamera", glSetCamera},
     {"@setresourcedir", SetResourceDir},
+    {"@setbpm", SetBpm}, // beyond the first 25: time stamps in beats
 };
-static_assert(sizeof COMMANDS / sizeof COMMANDS[0] == 25, "the engine has 25 commands");
+static_assert(sizeof COMMANDS / sizeof COMMANDS[0] == 26, "the engine has 26 commands");
 
 void setFixedGlState() {
     glClearColor(0, 0, 0, 0);

@@ -10,7 +10,8 @@ int engine_RunShow();
 // The design's entry: the show, then the process ends with its status.
 [[noreturn]] void engine_Run();
 
-// Registers the 25 engine commands with the script engine, in opcode order.
+// Registers the engine commands with the script engine, in opcode order: the 25 of the first
+// shows, then "@setbpm".
 void engine_RegisterCommands();
 
 // The fixed GL state of the start of the show (fetches the multitexture entry points first),

@@ -123,8 +123,9 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     } else if (!strcmp(name, "--start")) {
         o.startName[0] = '\0';
         ok = readNumber(value, 0.0, OPTIONS_MAX_START, &o.start); // every frame before it is played
-        if (!ok && isName(value)) ok = readPath(value, o.startName); // a sync point, found at the run
-        range = "0 to 3600 seconds, or a sync-point name";
+        double beats = 0.0; // a sync point or beats ("16b"), found at the run
+        if (!ok && (isName(value) || script_ReadBeats(value, &beats))) ok = readPath(value, o.startName);
+        range = "0 to 3600 seconds, a sync-point name, or beats (16b)";
     } else if (!strcmp(name, "--loop")) {
         const char *colon = strchr(value, ':');
         ok = colon && colon != value && colon[1] && !strchr(colon + 1, ':') && readPath(value, o.loopSpan);

@@ -453,9 +453,30 @@ bool script_IsNameStamp(const char *text) {
     return isalpha(c) || c == '_' || c == '"' || c >= 0x80;
 }
 
+void script_SetTempo(double bpm, double offset) {
+    script.beatSeconds = bpm > 0.0 ? 60.0 / bpm : 0.0;
+    script.beatOffset = offset;
+}
+
+bool script_ReadBeats(const char *text, double *beats) {
+    const char *p = text;
+    while (isWhite(*p)) p++;
+    const char *start = p;
+    while (isDigit(*p)) p++;
+    if (*p == '.') do p++; while (isDigit(*p));
+    if (p == start || *start == '.' || *p != 'b') return false;
+    const char *end = p + 1;
+    while (isWhite(*end) || *end == '\n' || *end == '\r') end++;
+    if (*end != '\0') return false;
+    *beats = readNumber(start);
+    return true;
+}
+
 double script_StampTime(const char *text) {
     const char *p = text;
     while (isWhite(*p)) p++;
+    double beats = 0.0;
+    if (script.beatSeconds > 0.0 && script_ReadBeats(p, &beats)) return script.beatOffset + beats * script.beatSeconds;
     return script_IsNameStamp(p) && script.stampReader ? script.stampReader(p) : readNumber(text);
 }
 

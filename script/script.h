@@ -79,6 +79,8 @@ struct ScriptState {
     // 1-based physical file line on which each script line starts (a cut long line gives
     // two script lines with the same file line); filled by script_Load for checking tools.
     std::array<int, SCRIPT_MAX_LINES> fileLine;
+    double beatSeconds = 0.0;   // "@setbpm": seconds a beat lasts; 0 while no tempo is set
+    double beatOffset = 0.0;    // the script time of beat 0
 };
 
 extern ScriptState script;
@@ -94,8 +96,14 @@ void script_SetVerbose(int flag);
 void script_SetTimed(int flag);
 void script_SetDelimiter(const char *text);
 void script_SetStampReader(ScriptStampReader reader);
-// The time of a time stamp text: a number as atof reads it, or a name through the stamp reader.
+// The time of a time stamp text: a number as atof reads it, beats by the tempo in force (without
+// one, "16b" reads as 16, as it always did), or a name through the stamp reader.
 double script_StampTime(const char *text);
+// A tempo for time stamps in beats ("16b", "16.5b": offset + beats x 60 / bpm seconds).
+void script_SetTempo(double bpm, double offset);
+// Whether text (blanks and the line end aside) is a count of beats: digits, an optional
+// fraction, then 'b'. The count goes to beats.
+bool script_ReadBeats(const char *text, double *beats);
 // Whether a time stamp is a name: it begins (after blanks) with a letter, '_', a byte of a
 // non-ASCII letter, or '"' (a quoted name, which may hold blanks: "big drop"+2).
 bool script_IsNameStamp(const char *text);

@@ -20,9 +20,9 @@ constexpr ScriptHandler HANDLERS[] = {
     SetLayer, SetScene, SetCam, nullptr, nullptr, SetDemoStart, glSetClearColor, glSetCinemascope, SetDebug,
     SetBackground, SetColor, SetLayerParam, SetLayerPos, nullptr, nullptr, glSetCurrentScene, SetLayerFadeSpeed,
     glSetReplaySpeed, glSetReplayFrame, SetLayerParamEx, glFxGlow, nullptr, glFx_RenderTargetAlpha, glSetCamera,
-    SetResourceDir,
+    SetResourceDir, SetBpm,
 };
-static_assert(sizeof HANDLERS / sizeof HANDLERS[0] == 25, "one entry per engine command");
+static_assert(sizeof HANDLERS / sizeof HANDLERS[0] == 26, "one entry per engine command");
 
 char scriptPath[] = "/tmp/vortan-script-fuzz-XXXXXX";
 FILE *findings = nullptr;

@@ -379,6 +379,10 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
     const VortanRun quoted = vrun_Run(dir, "--capture q --fps 10 --start '\"big drop\"+0.5' --duration 0.1 --resolution 64x48");
     EXPECT_NE(quoted.err.find("starting at script time 0.700 s"), std::string::npos) << quoted.err;
     EXPECT_EQ(vrun_Run(dir, "--start '\"big drop\"x' --no-dialog").status, 2); // no offset after the quote
+    // Beats by the script's tempo: 120 a minute from 0.2 s on puts beat 1 at 0.7 s.
+    testfs_WriteFile(dir + "/beats.qlo", "@setbpm 0|120|0.2\n@glsetclearcolor 1b|1|0|0\n@end 2b\n");
+    const VortanRun beats = vrun_Run(dir, "--script beats.qlo --capture b --fps 10 --start 1b --duration 0.1 --resolution 64x48");
+    EXPECT_NE(beats.err.find("starting at script time 0.700 s"), std::string::npos) << beats.err;
     EXPECT_EQ(vrun_Run(dir, "--start nosuch --no-dialog").status, 2);
     for (const char *far : {"--start hit+1e6", "--start late-100", "--loop hit:late+4000"}) {
         const VortanRun refused = vrun_Run(dir, std::string(far) + " --no-dialog");

@@ -150,6 +150,11 @@ TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
         {"@setresourcedir 1|datas\n@glloadtextureslot 1|ok.tga|0|1\n@glloadsceneslot 1|0|s.3ds\n",
          "2: error: @setresourcedir: 'datas' does not end with '/', so the 2 files it names are not found (file "
          "names are appended directly); write 'datas/'"},
+        {"@glsetclearcolor 4b|0|0|0\n",
+         "2: error: time stamp '4b' counts beats, but no \"@setbpm\" before it sets a tempo (it reads as 4 seconds)"},
+        {"@setbpm 1|120|0.5\n@glsetclearcolor 2b|0|0|0\n@glsetclearcolor 1b|0|0|0\n",
+         "4: warning: time stamp 1 is earlier than the line before (1.5): lines run in file order"},
+        {"@setbpm 1|0\n", "2: error: @setbpm: tempo 0 out of range (above 0, at most 1000 beats a minute)"},
         {"@glfx_rtparam 1|1|512\n", "2: error: @glfx_rtparam: a render target of 512 pixels is larger than the "
                                     "640x480 window (--resolution); the glow copies it from the window"},
         {"@glsetcinemascope 1|1|50\n",
@@ -186,9 +191,9 @@ TEST(CheckTest, EngineAndCheckerListTheCommandsInOpcodeOrder) {
     script_Reset();
     script_Init();
     engine_RegisterCommands();
-    for (int op = 0; op < 25; ++op) {
+    for (int op = 0; op < 26; ++op) {
         EXPECT_STREQ(script.commands[op].name, check_CommandName(op)) << op;
         EXPECT_EQ(script.commands[op].opcode, op);
     }
-    EXPECT_STREQ(check_CommandName(25), ""); // nothing beyond the 25
+    EXPECT_STREQ(check_CommandName(26), ""); // nothing beyond "@setbpm"
 }

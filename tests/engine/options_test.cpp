@@ -75,7 +75,7 @@ TEST(Options, HelpVersionAndWrongInput) {
              {{"--video", "show.avi"}, "(a file name ending in .mp4, .mkv, .mov or .webm)"}, {{"--video", ".mp4"}, "for --video"},
              {{"--video", "a.webm", "--duration", "0"}, "--duration 0 makes no frames"},
              {{"--check", "--json"}, "--json goes with --inspect only"},
-             {{"--start", "5000"}, "bad value \"5000\" for --start (0 to 3600 seconds, or a sync-point name)"}}) {
+             {{"--start", "5000"}, "bad value \"5000\" for --start (0 to 3600 seconds, a sync-point name, or beats (16b))"}}) {
         p = parse(bad);
         EXPECT_EQ(p.result, OPTIONS_EXIT_USAGE) << bad[0];
         EXPECT_EQ(p.err.rfind("vortan: ", 0), 0u) << bad[0];

@@ -79,6 +79,12 @@ TEST_F(ScriptTest, TimeStampsReadAsDecimalNumbers) {
                                             {0, 0},   {0, 0},    {0.49, 1}, {0.5, 0}, {0.7 - 0.2, 0}};
     for (const auto &step : steps) EXPECT_EQ(script_Eval(step.first), step.second) << step.first;
     EXPECT_EQ(logA.calls, 7);
+    // Beats: without a tempo "16b" reads as 16, as it always did; with 120 beats a minute from
+    // 0.5 s on, beat 4.5 falls at 2.75 s.
+    EXPECT_DOUBLE_EQ(script_StampTime("16b\n"), 16.0);
+    script_SetTempo(120.0, 0.5);
+    for (auto [stamp, seconds] : {std::pair{"4.5b", 2.75}, {" 0b\n", 0.5}, {"4.5", 4.5}, {"4b2", 4.0}, {"b", 0.0}})
+        EXPECT_DOUBLE_EQ(script_StampTime(stamp), seconds) << stamp;
 }
 
 TEST_F(ScriptTest, SplitParamsFillsTheBuffers) {
