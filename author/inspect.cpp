@@ -339,12 +339,21 @@ void describeMusic(Printer &p, const std::vector<uint8_t> &bytes, char *problem,
     static SoundCueList cues;
     sound_ReadCues(bytes.data(), bytes.size(), cues);
     beginList(p, "sync points");
+    int twice = 0; // names given before: a stamp finds the first
     for (int i = 0; i < cues.count && i < SOUND_MAX_MARKERS; i++) {
         beginItem(p, "sync point", cues.cues[i].name);
         number(p, "seconds", cues.cues[i].seconds);
+        bool again = false;
+        for (int j = 0; j < i && !again; ++j) again = strcmp(cues.cues[j].name, cues.cues[i].name) == 0;
+        if (again) flag(p, "named before", true);
+        twice += again;
         endItem(p);
     }
     endList(p);
+    // What stamps cannot name as the file has it, said as --check says it.
+    if (cues.cutNames > 0) number(p, "sync point names cut", cues.cutNames);
+    if (cues.dropped > 0) number(p, "sync points not kept", cues.dropped);
+    if (twice > 0) number(p, "sync point names given twice", twice);
     int patterns[MAX_ORDERS];
     int orders = sound_DecoderOrderList(decoder, patterns, MAX_ORDERS);
     if (orders > 0) {

@@ -88,7 +88,14 @@ TEST(Inspect, MusicShowsItsFormatLengthAndSyncPoints) {
               "{\"files\":[{\"path\":\"cues.wav\",\"kind\":\"music\",\"format\":\"WAV (Microsoft), Signed 16 bit "
               "PCM\",\"rate\":22050,\"channels\":1,\"seconds\":1,\"sync_points\":[{\"name\":\"drop\",\"seconds\":0.5},"
               "{\"name\":\"break \\\"b\\\"\",\"seconds\":0.750023}],\"ok\":true}]}\n");
-    EXPECT_EQ(status, 0);    testfs_WriteFile("game.it", testfs_ReadFile(SOUND_TEST_DATA "/biniax_common02.it"));
+    EXPECT_EQ(status, 0);
+    // A name given twice and one cut at its 63 bytes are said, as --check says them.
+    testfs_WriteFile("twice.wav", musicgen_WavBytes(samples.data(), samples.size(), 1, 22050,
+                                                    {{100, "hit"}, {200, "hit"}, {300, std::string(80, 'n')}}));
+    const std::string twice = inspect({"twice.wav"}, false, &status);
+    EXPECT_NE(twice.find("  sync point 'hit': seconds 0.00907029, named before yes\n"), std::string::npos) << twice;
+    EXPECT_NE(twice.find("  sync point names cut: 1\n  sync point names given twice: 1\n"), std::string::npos) << twice;
+    testfs_WriteFile("game.it", testfs_ReadFile(SOUND_TEST_DATA "/biniax_common02.it"));
     const std::string module = inspect({"game.it"}, false, &status);
     EXPECT_NE(module.find("  seconds: 115.2\n  sync point 'order0': seconds 0\n  sync point 'order1': seconds 3.84\n"),
               std::string::npos) << module;
