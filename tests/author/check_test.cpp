@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <lib3ds/camera.h>
-#include <lib3ds/file.h>
 
 #include "author/check.h"
 #include "draw/draw.h"
@@ -117,9 +116,7 @@ void writeAssets() {
     for (bool withCamera : {true, false}) {
         Lib3dsFile *file = scenegen_NewFile(10);
         if (withCamera) lib3ds_file_insert_camera(file, lib3ds_camera_new("Cam1"));
-        SgMaterial material;
-        material.texture = "C:\\maps\\OK.TGA";
-        scenegen_AddMaterial(file, material);
+        scenegen_AddMaterial(file, SgMaterial{"material", {0.8f, 0.8f, 0.8f}, {0, 0, 0}, 0, 0, "C:\\maps\\OK.TGA", ""});
         scenegen_AddMesh(file, "box", scenegen_Triangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}), "material");
         scenegen_Save(file, withCamera ? "datas/bare.3ds" : "datas/nocam.3ds");
         lib3ds_file_free(file);

@@ -294,9 +294,8 @@ TEST_F(SceneDraw, FilesFromOtherToolsDrawFramedLitAndMapped) {
     // The camera object looks as Camera01 of the probe scene; the mesh's matrix (a modeller's
     // pivot) does not move its points, which lie where the file stores them.
     Lib3dsFile *file = scenegen_NewFile(100);
-    Lib3dsCamera *camera = lib3ds_camera_new("Cam1");
+    Lib3dsCamera *camera = lib3ds_camera_new("Cam1"); // fov 45
     camera->position[1] = -10.0f;
-    camera->fov = 45.0f;
     lib3ds_file_insert_camera(file, camera);
     scenegen_AddPointLight(file, "Light01", {0, -1000, 0});
     scenegen_AddMaterial(file, paint("paint", 0.8f, 0.4f, 0.2f));

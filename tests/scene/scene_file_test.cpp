@@ -11,7 +11,6 @@
 
 #include <lib3ds/chunk.h>
 #include <lib3ds/node.h>
-#include <lib3ds/tracks.h>
 
 #include "scene/scene_file.h"
 #include "state/engine_state.h"

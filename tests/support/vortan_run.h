@@ -103,11 +103,16 @@ inline auto vrun_Holds(const std::string &path, const std::string &text) {
 // tag.status at its end; stopped when the test is over, should it still run.
 struct VortanChild {
     std::string dir, tag, pid;
+    // Started again (up to three times) when Xvfb refused its display, as vrun_Run does.
     VortanChild(const std::string &folder, const std::string &arguments, const char *name) : dir(folder), tag(name) {
-        std::system(("cd " + vrun_Quoted(dir) + " && (" VORTAN_EXE " " + arguments + " >" + tag + ".out 2>" + tag +
-                     ".err & echo $! >" + tag + ".pid; wait $!; echo exit $? >" + tag + ".status) &").c_str());
-        if (vrun_WaitUntil(vrun_Holds(dir + "/" + tag + ".pid", "\n"), 30))
-            pid = testfs_ReadFile(dir + "/" + tag + ".pid").substr(0, testfs_ReadFile(dir + "/" + tag + ".pid").find('\n'));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            std::system(("cd " + vrun_Quoted(dir) + " && rm -f " + tag + ".* && (" VORTAN_EXE " " + arguments + " >" + tag +
+                         ".out 2>" + tag + ".err & echo $! >" + tag + ".pid; wait $!; echo exit $? >" + tag + ".status) &").c_str());
+            if (vrun_WaitUntil(vrun_Holds(dir + "/" + tag + ".pid", "\n"), 30))
+                pid = testfs_ReadFile(dir + "/" + tag + ".pid").substr(0, testfs_ReadFile(dir + "/" + tag + ".pid").find('\n'));
+            const std::string err = vrun_WaitUntil(vrun_Holds(dir + "/" + tag + ".status", "exit"), 1.0) ? testfs_ReadFile(dir + "/" + tag + ".err") : "";
+            if (err.find("cannot open the display") == std::string::npos && err.find("Error in GL init !") == std::string::npos) break;
+        }
     }
     ~VortanChild() {
         if (!pid.empty()) std::system(("kill " + pid + " 2>/dev/null").c_str());
