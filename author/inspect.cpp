@@ -271,12 +271,6 @@ void describeScene(Printer &p, Lib3dsFile *file) {
 
 // ---- TGA pictures --------------------------------------------------------------------------
 
-int nextPowerOfTwo(int n) {
-    int p = 1;
-    while (p < n && p < (1 << 30)) p <<= 1;
-    return p;
-}
-
 const char *tgaTypeName(int type) {
     switch (type) {
     case 1: return "colour-mapped";
@@ -302,8 +296,8 @@ void describeTga(Printer &p, const std::vector<uint8_t> &bytes, char *problem, s
     word(p, "origin", (h[17] & 0x20) ? "top left" : "bottom left");
     flag(p, "alpha", (h[2] & 7) == 2 ? h[16] == 32 : (h[2] & 7) == 1 && h[1] == 1 && h[7] == 32);
     if (problem[0]) return;
-    number(p, "texture width", nextPowerOfTwo(width));
-    number(p, "texture height", nextPowerOfTwo(height));
+    number(p, "texture width", tga_NextPowerOfTwo(width));
+    number(p, "texture height", tga_NextPowerOfTwo(height));
 }
 
 // PNG and JPEG pictures, as the texture loader decodes them.
@@ -317,8 +311,8 @@ void describePicture(Printer &p, const std::vector<uint8_t> &bytes, char *proble
     number(p, "width", image.width);
     number(p, "height", image.height);
     word(p, "pixels", image.components == 4 ? "RGBA" : image.components == 3 ? "RGB" : "grey");
-    number(p, "texture width", nextPowerOfTwo(image.width));
-    number(p, "texture height", nextPowerOfTwo(image.height));
+    number(p, "texture width", tga_NextPowerOfTwo(image.width));
+    number(p, "texture height", tga_NextPowerOfTwo(image.height));
     image = TgaImage{};
 }
 

@@ -11,18 +11,6 @@
 #include "draw/picture_jpeg.h"
 
 namespace {
-long long powerOfTwoAbove(int n) {
-    long long p = 1;
-    while (p < n) p <<= 1;
-    return p;
-}
-
-// The TGA reader's limits: an edge and the power-of-two texture it becomes.
-bool fitsTexture(int width, int height) {
-    return width >= 1 && height >= 1 && width <= TGA_MAX_EDGE && height <= TGA_MAX_EDGE &&
-           powerOfTwoAbove(width) * powerOfTwoAbove(height) <= TGA_MAX_TEXELS;
-}
-
 bool fail(const char **error, const char *reason) {
     if (error) *error = reason;
     return false;
@@ -37,7 +25,7 @@ bool decodePng(const uint8_t *data, size_t size, TgaImage *image, const char **e
         snprintf(reason, sizeof reason, "damaged PNG: %.120s", png.message);
         return fail(error, reason);
     }
-    if (!fitsTexture(int(png.width), int(png.height))) {
+    if (!tga_FitsTexture(int(png.width), int(png.height))) {
         png_image_free(&png);
         return fail(error, "picture too large for a texture");
     }
@@ -69,7 +57,7 @@ bool decodeJpeg(const uint8_t *data, size_t size, TgaImage *image, const char **
     static PictureBoxImage picture; // its error text outlives the call
     picture = PictureBoxImage{};
     if (!PictureBox_DecodeJpeg(data, size, picture)) return fail(error, picture.error);
-    if (!fitsTexture(picture.width, picture.height)) return fail(error, "picture too large for a texture");
+    if (!tga_FitsTexture(picture.width, picture.height)) return fail(error, "picture too large for a texture");
     TgaImage decoded;
     const size_t row = size_t(picture.width) * 3;
     try {

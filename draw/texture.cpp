@@ -166,9 +166,10 @@ int texture_FindNoCase(const char *name) {
 }
 
 int texture_FindFileName(const char *name) {
-    if (!name || !text_FileName(name)[0]) return 0;
+    const char *file = name ? text_FileName(name) : "";
+    if (!file[0]) return 0;
     int found = 0;
     for (int i = 0; i < ENGINE_TEXTURE_SLOTS; ++i)
-        if (strcasecmp(text_FileName(engine.textureSlots[i].name), text_FileName(name)) == 0) found = i;
+        if (strcasecmp(text_FileName(engine.textureSlots[i].name), file) == 0) found = i;
     return found;
 }

@@ -42,11 +42,6 @@ TgaHeader parseHeader(const uint8_t *p) {
 
 bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
-int nextPowerOfTwo(int n) {
-    int p = 1;
-    while (p < n) p <<= 1;
-    return p;
-}
 
 // Checks everything the header promises before a byte of pixels is read. Returns a reason, or
 // null when the header describes a picture the reader takes.
@@ -64,9 +59,7 @@ const char *checkHeader(const TgaHeader &h) {
         return "colour-mapped image without a colour map";
     }
     if (h.width < 1 || h.height < 1) return "empty image";
-    if (h.width > TGA_MAX_EDGE || h.height > TGA_MAX_EDGE) return "image too large";
-    if (static_cast<long long>(nextPowerOfTwo(h.width)) * nextPowerOfTwo(h.height) > TGA_MAX_TEXELS)
-        return "image too large";
+    if (!tga_FitsTexture(h.width, h.height)) return "image too large";
     return nullptr;
 }
 
@@ -259,7 +252,7 @@ bool tga_Decode(const uint8_t *data, size_t size, TgaImage *image, const char **
 bool tga_ResampleToPowerOfTwo(TgaImage *image) {
     int w = image->width, h = image->height, c = image->components;
     if (isPowerOfTwo(w) && isPowerOfTwo(h)) return true;
-    int w2 = nextPowerOfTwo(w), h2 = nextPowerOfTwo(h);
+    int w2 = tga_NextPowerOfTwo(w), h2 = tga_NextPowerOfTwo(h);
     std::vector<uint8_t> out;
     try {
         out.resize(static_cast<size_t>(w2) * h2 * c);
@@ -346,4 +339,15 @@ void tga_HalveImage(const TgaImage &source, TgaImage *half) {
             }
         }
     }
+}
+
+int tga_NextPowerOfTwo(int n) {
+    int p = 1;
+    while (p < n && p < (1 << 30)) p <<= 1;
+    return p;
+}
+
+bool tga_FitsTexture(int width, int height) {
+    return width >= 1 && height >= 1 && width <= TGA_MAX_EDGE && height <= TGA_MAX_EDGE &&
+           static_cast<long long>(tga_NextPowerOfTwo(width)) * tga_NextPowerOfTwo(height) <= TGA_MAX_TEXELS;
 }

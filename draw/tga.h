@@ -23,6 +23,11 @@ bool tga_Decode(const uint8_t *data, size_t size, TgaImage *image, const char **
 constexpr int TGA_MAX_EDGE = 16384;
 constexpr long long TGA_MAX_TEXELS = 8192LL * 8192LL;
 
+// The power of two at or above n (1 for n below 1), and whether a picture of that size keeps to
+// the limits above (every picture reader applies them).
+int tga_NextPowerOfTwo(int n);
+bool tga_FitsTexture(int width, int height);
+
 // Enlarges each dimension that is not a power of two to the next one, bilinearly: output
 // column i samples source column i * (W - 1) / (W' - 1), rows likewise, each channel rounded
 // to the nearest integer. False (image emptied) only when the memory cannot be had.

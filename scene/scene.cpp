@@ -261,8 +261,8 @@ Lib3dsFile *viewedScene(SceneView *view) {
     const int slot = engine.currentScene;
     if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[slot]) return nullptr;
     Lib3dsFile *file = scene.slots[slot];
-    return scene_FindView(file, scene.cameraSet ? scene.cameraName : nullptr, view) != SCENE_VIEW_NONE ? file
-                                                                                                     : nullptr;
+    const char *camera = scene.cameraSet ? scene.cameraName : nullptr;
+    return scene_FindView(file, camera, view, &scene.framing[size_t(slot)]) != SCENE_VIEW_NONE ? file : nullptr;
 }
 
 } // namespace
@@ -300,6 +300,7 @@ bool scene_LoadSlot(int slot, const char *name) {
     for (Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next)
         if (Lib3dsNode *node = scene_AddMeshNode(file, mesh)) made.push_back(node);
     lib3ds_file_eval(file, 0.0f);
+    scene_DefaultView(file, &scene.framing[size_t(slot)]);
     compiling = {name, slot};
     for (Lib3dsNode *node : made) compileMesh(node, lib3ds_file_mesh_by_name(file, node->name), file, slot, false);
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_CompileNode(node, slot);

@@ -4,11 +4,10 @@
 #include <array>
 #include <cstddef>
 
+#include "scene/scene_file.h"
 #include "script/script.h"
 #include "state/engine_state.h"
 
-struct Lib3dsFile;
-struct Lib3dsNode;
 
 constexpr int SCENE_SLOTS = ENGINE_SCENE_SLOTS;
 constexpr size_t SCENE_CAMERA_NAME_SIZE = SCRIPT_TEXT_SIZE; // a whole parameter always fits
@@ -26,6 +25,7 @@ struct SceneState {
     // file is still to be evaluated at, and whether it is.
     std::array<float, SCENE_SLOTS> owedFrame{};
     std::array<bool, SCENE_SLOTS> owed{};
+    std::array<SceneView, SCENE_SLOTS> framing{};  // each file's default view, made at its load
 };
 
 extern SceneState scene;

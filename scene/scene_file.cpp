@@ -678,7 +678,9 @@ bool hasCameraNode(const Lib3dsNode *node) {
     return false;
 }
 
-void defaultView(const Lib3dsFile *file, SceneView *view) {
+} // namespace
+
+void scene_DefaultView(const Lib3dsFile *file, SceneView *view) {
     float low[3] = {FLT_MAX, FLT_MAX, FLT_MAX}, high[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
     for (const Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next)
         for (Lib3dsDword i = 0; i < mesh->points; ++i)
@@ -709,13 +711,13 @@ void defaultView(const Lib3dsFile *file, SceneView *view) {
     view->nearPlane = float(std::max(distance - 1.05 * radius, 0.01 * distance));
     view->farPlane = float(distance + 1.05 * radius);
 }
-} // namespace
 
 bool scene_HasCamera(Lib3dsFile *file) { return file->cameras || hasCameraNode(file->nodes); }
 
-SceneViewKind scene_FindView(Lib3dsFile *file, const char *name, SceneView *view) {
+SceneViewKind scene_FindView(Lib3dsFile *file, const char *name, SceneView *view, const SceneView *framing) {
     if (!scene_HasCamera(file)) {
-        defaultView(file, view);
+        if (framing) *view = *framing;
+        else scene_DefaultView(file, view);
         return SCENE_VIEW_DEFAULT;
     }
     if (!name) return SCENE_VIEW_NONE;

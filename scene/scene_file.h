@@ -77,4 +77,7 @@ bool scene_HasCamera(Lib3dsFile *file);
 // The view through the camera called name (null: none chosen yet). The default view looks at
 // the box around every mesh point from the front (-y in 3DS's z-up space), a little to the right
 // and above, at a distance at which the whole box fits, with planes around the box.
-SceneViewKind scene_FindView(Lib3dsFile *file, const char *name, SceneView *view);
+// framing, when given, is the file's default view as scene_DefaultView made it (it walks every
+// mesh point: the scene pass keeps it from the load instead of making it each frame).
+SceneViewKind scene_FindView(Lib3dsFile *file, const char *name, SceneView *view, const SceneView *framing = nullptr);
+void scene_DefaultView(const Lib3dsFile *file, SceneView *view);
