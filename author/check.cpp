@@ -20,6 +20,7 @@
 #include "author/cues.h"
 #include "author/probe.h"
 #include "base/platform.h"
+#include "ramp/ramp_rules.h"
 #include "scene/scene_file.h"
 #include "script/script.h"
 #include "script/text.h"
@@ -111,6 +112,13 @@ constexpr int RENDER_TARGET_MAX = 8192; // the glow's own limit on a target's ed
 // Registered so opcodes resolve; the checker never evaluates a line.
 void noHandler() {}
 
+// The parameters a ramp cannot move, as the last plain line of their command and key set them.
+struct CheckInForce {
+    const RampCommand *command = nullptr;
+    int key = 0;
+    char values[RAMP_MAX_KEPT][SCRIPT_TEXT_SIZE] = {};
+};
+
 struct Checker {
     const char *path;
     FILE *out;
@@ -128,6 +136,7 @@ struct Checker {
     int slashLine;                    // a resource directory without its '/' (0: none), said once
     char slashDir[ENGINE_PATH_SIZE];
     int filesBehindSlash;             // files found only with the '/' the directory lacks
+    CheckInForce inForce[ENGINE_LAYER_RECORDS + 16]; // what a ramp must keep as it is
 };
 
 void finding(Checker &c, int fileLine, bool error, const char *format, ...) __attribute__((format(printf, 4, 5)));
@@ -457,6 +466,91 @@ void followState(Checker &c, int opcode, int fileLine) {
 }
 
 // Parameters the evaluation of a line would find (empty ones are skipped), time stamp included.
+// The time of a stamp as the show reads it, with what is wrong with it said (then *sound, when
+// given, is cleared).
+double readStamp(Checker &c, int fileLine, const char *text, bool *sound = nullptr) {
+    const int errors = c.report.errors;
+    double stamp = atof(text);
+    double beats = 0.0;
+    char cueMessage[1024];
+    if (script_ReadBeats(text, &beats)) {
+        if (c.beatSeconds > 0.0)
+            stamp = c.beatOffset + beats * c.beatSeconds;
+        else
+            finding(c, fileLine, true, "time stamp '%s' counts beats, but no \"@setbpm\" before it sets a tempo "
+                    "(it reads as %g seconds)", text, beats);
+    } else if (script_IsNameStamp(text)) {
+        // One mistake, one message: names in a music file already reported unusable are not.
+        if (!cue_CheckStamp(text, c.musicPath, &stamp, cueMessage, sizeof cueMessage) && !c.musicReported)
+            finding(c, fileLine, true, "%s", cueMessage);
+    } else if (text[0] != '\0' && !isNumber(text, false)) {
+        finding(c, fileLine, true, "time stamp '%s' is not a number", text);
+    }
+    if (sound) *sound = c.report.errors == errors && c.musicReported == false;
+    return stamp;
+}
+
+// The in-force record of a rampable command's line: its key and the parameters a ramp keeps.
+CheckInForce *inForce(Checker &c, const RampCommand &command, bool make) {
+    const int key = command.keyParam ? atoi(script_Param(command.keyParam)) : 0;
+    for (CheckInForce &kept : c.inForce)
+        if (kept.command == &command && kept.key == key) return &kept;
+    if (!make) return nullptr;
+    for (CheckInForce &kept : c.inForce)
+        if (!kept.command) {
+            kept.command = &command;
+            kept.key = key;
+            return &kept;
+        }
+    return nullptr; // more keys than any script sets: that one goes unchecked
+}
+
+// A plain line of a rampable command: the parameters it keeps are those in force from here on.
+void keepInForce(Checker &c, const ScriptLine &line) {
+    const RampCommand *command = ramp_FindCommand(line.token);
+    CheckInForce *kept = command ? inForce(c, *command, true) : nullptr;
+    for (int k = 0; kept && k < RAMP_MAX_KEPT && command->keptParams[k]; ++k)
+        withoutLineEnd(script_Param(command->keptParams[k]), kept->values[k]);
+}
+
+// A ramp stamp: its end, its curve, its command, and the parameters it cannot move.
+void checkRamp(Checker &c, const ScriptLine &line, int fileLine, const ScriptRampStamp &ramp, double start,
+               bool startRead) {
+    bool endRead = true;
+    const double end = readStamp(c, fileLine, ramp.end, &endRead);
+    if (ramp.curve == SCRIPT_CURVE_UNKNOWN)
+        finding(c, fileLine, true, "ramp: no curve '%s' (linear, smooth, in, out, step)", ramp.curveName);
+    if (startRead && endRead && !(end > start))
+        finding(c, fileLine, true, "ramp %s..%s ends (%g s) before it starts (%g s)", ramp.start, ramp.end, end, start);
+    const RampCommand *command = ramp_FindCommand(line.token);
+    if (!command) {
+        finding(c, fileLine, true, "%s cannot ramp: the line sets its values at once (%s can)", line.token,
+                ramp_CommandNames());
+        return;
+    }
+    const CheckInForce *kept = inForce(c, *command, false);
+    for (int k = 0; k < RAMP_MAX_KEPT && command->keptParams[k]; ++k) {
+        char value[SCRIPT_TEXT_SIZE];
+        withoutLineEnd(script_Param(command->keptParams[k]), value);
+        // Before any line sets them, numbers are 0 and no texture slot is named.
+        const char *was = kept ? kept->values[k] : isNumber(value, true) ? "0" : "";
+        const bool same = strcmp(value, was) == 0 || (isNumber(value, true) && atoi(value) == atoi(was));
+        if (!same)
+            finding(c, fileLine, true, "%s ramp: its %s '%s' differs from the one in force (%s%s%s); a ramp moves "
+                    "numbers only, so set it on an earlier line", line.token, command->keptNames[k], value,
+                    was[0] ? "'" : "none set", was, was[0] ? "'" : "");
+    }
+    if (c.summary && c.summary->rampCount < CHECK_MAX_RAMPS) {
+        CheckRamp &listed = c.summary->ramps[c.summary->rampCount];
+        listed.fileLine = fileLine;
+        text_CopyBounded(listed.command, line.token);
+        listed.start = start;
+        listed.end = end;
+        listed.curve = ramp.curve;
+    }
+    if (c.summary) c.summary->rampCount++;
+}
+
 int paramCount(const ScriptLine &line) {
     int count = 0;
     for (const char *p = line.params; *p;) {
@@ -507,6 +601,7 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
     c.musicReported = false;
     c.beatSeconds = c.beatOffset = 0.0;
     c.slashLine = c.filesBehindSlash = 0;
+    for (CheckInForce &kept : c.inForce) kept = CheckInForce{};
     if (summary) *summary = CheckSummary{};
 
     script_Reset();
@@ -569,24 +664,14 @@ CheckReport check_Script(const char *path, FILE *out, CheckSummary *summary) {
 
         memset(script.params, 0, sizeof script.params);
         script_SplitParams(&line);
-        double stamp = atof(script_Param(0));
         char stampText[SCRIPT_TEXT_SIZE];
         withoutLineEnd(script_Param(0), stampText);
-        char cueMessage[1024];
-        double beats = 0.0;
-        if (script_ReadBeats(stampText, &beats)) {
-            if (c.beatSeconds > 0.0)
-                stamp = c.beatOffset + beats * c.beatSeconds;
-            else
-                finding(c, fileLine, true, "time stamp '%s' counts beats, but no \"@setbpm\" before it sets a tempo "
-                        "(it reads as %g seconds)", stampText, beats);
-        } else if (script_IsNameStamp(stampText)) {
-            // One mistake, one message: names in a music file already reported unusable are not.
-            if (!cue_CheckStamp(stampText, c.musicPath, &stamp, cueMessage, sizeof cueMessage) && !c.musicReported)
-                finding(c, fileLine, true, "%s", cueMessage);
-        } else if (stampText[0] != '\0' && !isNumber(stampText, false)) {
-            finding(c, fileLine, true, "time stamp '%s' is not a number", stampText);
-        }
+        ScriptRampStamp ramp;
+        const bool ramped = script_SplitRamp(stampText, &ramp);
+        bool startRead = true;
+        const double stamp = readStamp(c, fileLine, ramped ? ramp.start : stampText, &startRead);
+        if (ramped) checkRamp(c, line, fileLine, ramp, stamp, startRead);
+        else keepInForce(c, line);
         if (stamp < previousStamp)
             finding(c, fileLine, false, "time stamp %g is earlier than the line before (%g): lines run in file order",
                     stamp, previousStamp);

@@ -29,6 +29,13 @@ struct CheckFile {
     int slot;                    // texture or scene slot; -1 for the music
     char path[ENGINE_PATH_SIZE]; // resource directory + name, as the show opens it
 };
+constexpr int CHECK_MAX_RAMPS = 256;
+struct CheckRamp {
+    int fileLine;
+    char command[SCRIPT_NAME_SIZE];
+    double start, end;           // script times
+    int curve;                   // a ScriptCurve
+};
 struct CheckSummary {
     int sectionCount = 0;        // sections beyond CHECK_MAX_SECTIONS are counted, not kept
     CheckSection sections[CHECK_MAX_SECTIONS];
@@ -36,6 +43,8 @@ struct CheckSummary {
     CheckFile files[CHECK_MAX_FILES];
     bool textureSlots[ENGINE_TEXTURE_SLOTS];
     bool sceneSlots[ENGINE_SCENE_SLOTS];
+    int rampCount = 0;           // ramps beyond CHECK_MAX_RAMPS are counted, not kept
+    CheckRamp ramps[CHECK_MAX_RAMPS];
 };
 
 // Checks the script at path. Each finding is written to out (when non-null) as

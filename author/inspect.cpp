@@ -385,6 +385,17 @@ void describeScript(Printer &p, const char *path, char *problem, size_t problemS
         endItem(p);
     }
     endList(p);
+    beginList(p, "ramps");
+    for (int i = 0; i < summary.rampCount && i < CHECK_MAX_RAMPS; i++) {
+        const CheckRamp &ramp = summary.ramps[i];
+        beginItem(p, "ramp", ramp.command);
+        number(p, "line", ramp.fileLine);
+        number(p, "from", ramp.start);
+        number(p, "to", ramp.end);
+        word(p, "curve", script_CurveName(ramp.curve));
+        endItem(p);
+    }
+    endList(p);
     beginList(p, "files");
     for (int i = 0; i < summary.fileCount; i++) {
         const CheckFile &file = summary.files[i];

@@ -12,6 +12,7 @@
 #include "base/console.h"
 #include "base/trace.h"
 #include "draw/hud.h"
+#include "ramp/ramp.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "sound/sound.h"
@@ -288,8 +289,10 @@ void transport_DrawHud(double clock, double fps) {
     for (char *p : {lineText, section})
         for (; *p; ++p)
             if (*p == '\n' || *p == '\r') *p = ' ';
-    snprintf(text, sizeof text, "script %.2f s  show %.2f s  %.1f fps%s\nline %d: %s\nsection %s  sync point %s%s%s", now,
-             clock, fps, state, haveLine ? script.fileLine[line] : 0, lineText, section, cue,
-             error ? "\nerror: " : "", error ? transport.error : "");
+    char ramps[HUD_TEXT_SIZE / 2];
+    ramp_Describe(now, ramps, sizeof ramps);
+    snprintf(text, sizeof text, "script %.2f s  show %.2f s  %.1f fps%s\nline %d: %s\nsection %s  sync point %s%s%s%s%s",
+             now, clock, fps, state, haveLine ? script.fileLine[line] : 0, lineText, section, cue, ramps[0] ? "\n" : "",
+             ramps, error ? "\nerror: " : "", error ? transport.error : "");
     hud_Draw(text, engine.screenWidth, engine.screenHeight);
 }

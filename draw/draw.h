@@ -34,6 +34,8 @@ void engine_ResetLayers();
 // Command handlers; each reads its arguments from the script's Parameter buffers.
 void glSetClearColor();
 void glSetCinemascope();
+// The bars and the strip between them from engine.cinemascopePercent and the window height.
+void PlaceCinemascope();
 void SetBackground();
 void SetColor();
 void SetLayerParam();

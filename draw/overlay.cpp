@@ -1,6 +1,7 @@
 // Screen overlays: the 2D projection, the background (gradient or picture), the cinemascope
 // bars, and the handlers of the colour, background and cinemascope commands.
 #include <GL/gl.h>
+#include <cmath>
 #include <cstdlib>
 
 #include "base/console.h"
@@ -115,12 +116,18 @@ void glSetCinemascope() {
     if (on && !engine_ParamInt(2, "glSetCinemascope", "bar height", &percent)) return;
     engine.cinemascopeEnabled = on;
     if (on == 0) return;
-    // Widened so a large percentage cannot overflow; bars beyond the window height draw nothing
-    // more, so clamping there changes no picture.
-    long long bar = static_cast<long long>(engine.screenHeight) * percent / 100;
-    if (bar > engine.screenHeight) bar = engine.screenHeight;
-    if (bar < -engine.screenHeight) bar = -engine.screenHeight;
+    engine.cinemascopePercent = float(percent);
+    PlaceCinemascope();
+    if (engine.debugMode) console_Printf("\n#Call glSetCinemascope %d \n\r ", engine.cinemascopeBar);
+}
+
+void PlaceCinemascope() {
+    // In doubles so a large percentage cannot overflow (a whole percentage gives what integer
+    // arithmetic gives); bars beyond the window height draw nothing more, so clamping there
+    // changes no picture.
+    const double h = engine.screenHeight;
+    double bar = std::trunc(h * double(engine.cinemascopePercent) / 100.0);
+    bar = bar > h ? h : bar < -h ? -h : bar;
     engine.cinemascopeBar = int(bar);
     engine.cinemascopeHeight = engine.screenHeight - 2 * engine.cinemascopeBar;
-    if (engine.debugMode) console_Printf("\n#Call glSetCinemascope %d \n\r ", engine.cinemascopeBar);
 }

@@ -26,6 +26,7 @@
 #include "draw/gl_ext.h"
 #include "draw/texture.h"
 #include "draw/window_hints.h"
+#include "ramp/ramp.h"
 #include "engine/commands.h"
 #include "engine/options.h"
 #include "scene/scene.h"
@@ -194,6 +195,7 @@ ForwardEnd fastForward(double target, EngineClock clock) {
         run.forwardTime = now;
         sound_HoldStarts(now);
         engine.runStatus = script_Eval(now - engine.demoStart);
+        ramp_Apply(now - engine.demoStart);
         if (engine.runStatus == -1) {
             // The end came before the start time: step back onto the end line, so the first
             // shown frame reaches it again and the show ends there.
@@ -240,6 +242,7 @@ void resetShow() {
     engine.swapInterval = kept.swapInterval;
     engine.options = kept.options;
     script_Reset();
+    ramp_Reset();
     engine_ForgetAssets();
     setFixedGlState();
     resetShowState();
@@ -417,7 +420,10 @@ void frameLoop(EngineClock clock) {
             fpsCounter = 0;
         }
         ++fpsCounter;
-        if (playing) engine.runStatus = script_Eval(now - engine.demoStart);
+        if (playing) {
+            engine.runStatus = script_Eval(now - engine.demoStart);
+            ramp_Apply(now - engine.demoStart);
+        }
         if (engine.runStatus == -1 && transport_HoldAtEnd(now)) engine.runStatus = 0;
         const int line = script_CurrentLine();
         if (engine.debugMode) {
@@ -498,6 +504,7 @@ void engine_OnWindowSize(int, int) {
 
 void engine_RegisterCommands() {
     script_SetStampReader(cue_StampReader);
+    script_SetRunner(ramp_Run);
     int opcode = 0;
     for (const CommandEntry &command : COMMANDS) {
         script_RegisterCommand(command.name, command.handler, opcode++);

@@ -438,7 +438,8 @@ int script_Eval(double time) {
         script.currentLine--;
         return 1;
     }
-    handler();
+    if (script.runner) script.runner(handler);
+    else handler();
     return 0;
 }
 
@@ -473,6 +474,8 @@ bool script_ReadBeats(const char *text, double *beats) {
 }
 
 double script_StampTime(const char *text) {
+    static ScriptRampStamp ramp; // a ramp's line runs at its start
+    if (script_SplitRamp(text, &ramp)) text = ramp.start;
     const char *p = text;
     while (isWhite(*p)) p++;
     double beats = 0.0;
@@ -492,3 +495,58 @@ bool script_ParamInt(int k, int *value) {
     *value = fits ? static_cast<int>(number) : 0;
     return fits;
 }
+
+void script_SetRunner(ScriptRunner runner) { script.runner = runner; }
+
+namespace {
+const char *const CURVE_NAMES[SCRIPT_CURVES] = {"linear", "smooth", "in", "out", "step"};
+
+// Copies the blank-trimmed characters first..last (last excluded) into a bounded buffer.
+template <size_t N> void copyTrimmed(char (&out)[N], const char *first, const char *last) {
+    while (first < last && (isWhite(*first))) first++;
+    while (last > first && isWhite(last[-1])) last--;
+    out[0] = '\0';
+    text_AppendBounded(out, first, static_cast<size_t>(last - first));
+}
+
+// The first occurrence of `what` in text outside double quotes, or null.
+const char *findUnquoted(const char *text, const char *what) {
+    bool quoted = false;
+    for (const char *p = text; *p; ++p) {
+        if (*p == '"') quoted = !quoted;
+        else if (!quoted && strncmp(p, what, strlen(what)) == 0) return p;
+    }
+    return nullptr;
+}
+} // namespace
+
+bool script_SplitRamp(const char *text, ScriptRampStamp *ramp) {
+    const char *dots = findUnquoted(text, "..");
+    if (dots == nullptr) return false;
+    const char *end = dots + 2;
+    const char *colon = findUnquoted(end, ":");
+    const char *stop = colon ? colon : end + strlen(end);
+    copyTrimmed(ramp->start, text, dots);
+    copyTrimmed(ramp->end, end, stop);
+    copyTrimmed(ramp->curveName, colon ? colon + 1 : stop, stop + strlen(stop));
+    char name[SCRIPT_NAME_SIZE];
+    text_CopyBounded(name, ramp->curveName);
+    lowercase(name);
+    ramp->curve = name[0] ? SCRIPT_CURVE_UNKNOWN : SCRIPT_CURVE_LINEAR;
+    for (int k = 0; k < SCRIPT_CURVES; ++k)
+        if (strcmp(name, CURVE_NAMES[k]) == 0) ramp->curve = k;
+    return true;
+}
+
+double script_Curve(int curve, double u) {
+    u = u < 0.0 ? 0.0 : u > 1.0 ? 1.0 : u;
+    switch (curve) {
+    case SCRIPT_CURVE_SMOOTH: return u * u * (3.0 - 2.0 * u);
+    case SCRIPT_CURVE_IN: return u * u;
+    case SCRIPT_CURVE_OUT: return 1.0 - (1.0 - u) * (1.0 - u);
+    case SCRIPT_CURVE_STEP: return u >= 1.0 ? 1.0 : 0.0;
+    default: return u;
+    }
+}
+
+const char *script_CurveName(int curve) { return curve >= 0 && curve < SCRIPT_CURVES ? CURVE_NAMES[curve] : "?"; }

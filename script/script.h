@@ -40,6 +40,9 @@ enum ScriptStatus {
 };
 
 using ScriptHandler = void (*)();
+// Runs a due line's handler in the evaluator's place (the engine's ramps look at its time stamp
+// first); null: the evaluator calls the handler itself.
+using ScriptRunner = void (*)(ScriptHandler handler);
 // Reads a time stamp that starts with a letter or '_' (a name the engine gives a time to).
 using ScriptStampReader = double (*)(const char *text);
 
@@ -81,6 +84,19 @@ struct ScriptState {
     std::array<int, SCRIPT_MAX_LINES> fileLine;
     double beatSeconds = 0.0;   // "@setbpm": seconds a beat lasts; 0 while no tempo is set
     double beatOffset = 0.0;    // the script time of beat 0
+    ScriptRunner runner = nullptr; // null: due handlers are called directly
+};
+
+// The easing curves of a ramp stamp "A..B:curve"; linear when none is named.
+enum ScriptCurve { SCRIPT_CURVE_LINEAR, SCRIPT_CURVE_SMOOTH, SCRIPT_CURVE_IN, SCRIPT_CURVE_OUT, SCRIPT_CURVE_STEP, SCRIPT_CURVES };
+constexpr int SCRIPT_CURVE_UNKNOWN = -1;
+
+// A ramp stamp taken apart: its start and end stamps as written, and its curve.
+struct ScriptRampStamp {
+    char start[SCRIPT_TEXT_SIZE];
+    char end[SCRIPT_TEXT_SIZE];
+    char curveName[SCRIPT_NAME_SIZE]; // as written, "" when none is named
+    int curve;                        // a ScriptCurve, or SCRIPT_CURVE_UNKNOWN
 };
 
 extern ScriptState script;
@@ -104,6 +120,13 @@ void script_SetTempo(double bpm, double offset);
 // Whether text (blanks and the line end aside) is a count of beats: digits, an optional
 // fraction, then 'b'. The count goes to beats.
 bool script_ReadBeats(const char *text, double *beats);
+// Whether text is a ramp stamp "A..B" or "A..B:curve" (the ".." outside quotes); its pieces go to
+// ramp. Such a stamp's time is A's: the line runs then.
+bool script_SplitRamp(const char *text, ScriptRampStamp *ramp);
+// The curve's share of the way at u (0 at the start, 1 at the end; u is held to 0..1).
+double script_Curve(int curve, double u);
+const char *script_CurveName(int curve);
+void script_SetRunner(ScriptRunner runner);
 // Whether a time stamp is a name: it begins (after blanks) with a letter, '_', a byte of a
 // non-ASCII letter, or '"' (a quoted name, which may hold blanks: "big drop"+2).
 bool script_IsNameStamp(const char *text);

@@ -89,6 +89,7 @@ struct EngineState {
     int cinemascopeEnabled = 0;
     int cinemascopeBar = 0;           // height of each bar, pixels
     int cinemascopeHeight = 0;        // height of the picture strip, pixels
+    float cinemascopePercent = 0.0f;  // each bar's share of the window height (a ramp moves it)
     Layer layers[ENGINE_LAYER_RECORDS] = {};
     TextureSlot textureSlots[ENGINE_TEXTURE_SLOTS] = {};
     char resourceDir[ENGINE_PATH_SIZE] = ""; // prefix of every texture, scene and music path

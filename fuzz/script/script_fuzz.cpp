@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as a script file, read by the checker, then loaded and compiled by
-// the script engine and run line by line with the engine's handlers that need no window.
+// the script engine and run line by line with the engine's handlers that need no window, ramps
+// moved to their ends.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "base/trace.h"
 #include "draw/draw.h"
 #include "engine/commands.h"
+#include "ramp/ramp.h"
 #include "scene/scene.h"
 #include "script/script.h"
 
@@ -53,12 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     engine_ResetLayers();
     script_Reset();
     script_Init();
-    for (int op = 0; op < 25; op++) script_RegisterCommand(check_CommandName(op), HANDLERS[op], op);
+    for (int op = 0; op < 26; op++) script_RegisterCommand(check_CommandName(op), HANDLERS[op], op);
+    script_SetRunner(ramp_Run);
+    ramp_Reset();
     script_Load(scriptPath);
     // Every line runs at most once; a line waiting for a later time (or the end line) stops it.
     for (int step = 0; step <= SCRIPT_MAX_LINES; step++) {
         if (script_Eval(1e6) != 0) break;
     }
+    for (double t : {0.0, 0.5, 1e6}) ramp_Apply(t); // ramps begun on the way move and end
     for (Layer &layer : engine.layers) AdvanceLayer(layer, 0.02);
     return 0;
 }
