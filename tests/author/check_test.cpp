@@ -152,6 +152,14 @@ TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
         {"@setbpm 1|120|0.5\n@glsetclearcolor 2b|0|0|0\n@glsetclearcolor 1b|0|0|0\n",
          "4: warning: time stamp 1 is earlier than the line before (1.5): lines run in file order"},
         {"@setbpm 1|0\n", "2: error: @setbpm: tempo 0 out of range (above 0, at most 1000 beats a minute)"},
+        {"@glsetclearcolor 2..1:smooth|0|0|0\n", "2: error: ramp 2..1 ends (1 s) before it starts (2 s)"},
+        {"@setbpm 1|60\n@glsetcolor 2b..3b:bounce|1|0|0|0\n", "3: error: ramp: no curve 'bounce' (linear, smooth, in, out, step)"},
+        {"@glsetlayerfadespeed 1..2|1|1\n", "2: error: @glsetlayerfadespeed cannot ramp: the line sets its values at once"},
+        {"@glloadtextureslot 1|ok.tga|0|1\n@glsetlayerparam 1|3|ok.tga|1|0|1|1\n@glsetlayerparam 2..3|3|ok.tga|0|1|1|1\n",
+         "4: error: @glsetlayerparam ramp: its visible '0' differs from the one in force ('1'); a ramp moves numbers "
+         "only, so set it on an earlier line"},
+        {"@glsetlayerpos 2..3|3|1|0|0|0|0|0\n", "2: error: @glsetlayerpos ramp: its blend '1' differs from the one in "
+                                              "force ('0')"},
         {"@glfx_rtparam 1|1|512\n", "2: error: @glfx_rtparam: a render target of 512 pixels is larger than the "
                                     "640x480 window (--resolution); the glow copies it from the window"},
         {"@glsetcinemascope 1|1|50\n",

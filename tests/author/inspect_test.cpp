@@ -129,6 +129,10 @@ TEST(Inspect, FilesThatCannotBeReadAndOutputThatCannotBeWritten) {
                              "folder.3ds: 3DS scene\n  refused: cannot read the file: Is a directory\n",
                              "big.qlo: script\n  refused: cannot read the script: larger than 1 MiB (1048577 bytes)\n"})
         EXPECT_NE(out.find(says), std::string::npos) << out;
+    // A script's ramps, with their times and curves.
+    testfs_WriteFile("ramps.qlo", "@setbpm 0|60|1\n@glsetcolor 1b..3b:in|1|0|0|0\n@end 5\n");
+    EXPECT_EQ(inspect({"ramps.qlo"}, false, &status), "ramps.qlo: script\n  errors: 0\n  warnings: 0\n  ramp '@glsetcolor': "
+              "line 2, from 2, to 4, curve in\n  texture slots: none\n  scene slots: none\n");
     std::vector<int16_t> samples(100);
     testfs_WriteFile("ok.wav", musicgen_WavBytes(samples.data(), samples.size(), 1, 22050, {}));
     const char *paths[] = {"ok.wav"};
