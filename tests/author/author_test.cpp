@@ -83,11 +83,14 @@ TEST(AuthorWatch, AnEditedScriptIsReloadedAndABrokenOneIsNot) {
     // A script that cannot be read is refused with its reason, and looked at until it can be.
     unlink(script.c_str());
     ASSERT_TRUE(vrun_WaitUntil(vrun_Holds(err, "not reloaded: No such file or directory"), 30)) << testfs_ReadFile(err);
-    // The fixed one is loaded and replayed up to the time reached; its "@end" is due at once.
-    replaceFile(script, "@glsetclearcolor 0|0|1|0\n@end 0\n");
+    // The fixed one is loaded and replayed up to the time reached; its "@end" is due at once. Its
+    // stamps name a sync point of its music: read on the replay as at a start, never as unknown.
+    testfs_WriteFile(dir + "/datas/m.wav", noiseWav(22050, 22050, {{2205, "go"}}));
+    replaceFile(script, "@setresourcedir 0|datas/\n@initsound 0|m.wav|22050\n@glsetclearcolor go|0|1|0\n@end go\n");
     ASSERT_TRUE(run.ended("exit 0\n", 60));
     const std::string text = testfs_ReadFile(err);
     EXPECT_NE(text.find("datas/opal.qlo:2: error: unknown command '@glnosuchthing'\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("sync point"), std::string::npos) << text;
     const double refusedAt = numberAfter(text, "vortan: datas/opal.qlo not reloaded at ");
     EXPECT_TRUE(refusedAt > 0 && refusedAt < 1000.0) << text;
     const double reloadTime = numberAfter(text, "vortan: reloaded datas/opal.qlo at ");
