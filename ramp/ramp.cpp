@@ -178,7 +178,7 @@ void ramp_Run(ScriptHandler handler) {
     const RampCommand *command = entry ? ramp_FindCommand(entry->name) : nullptr;
     const double start = script_StampTime(stamp.start), end = script_StampTime(stamp.end);
     char why[SCRIPT_TEXT_SIZE + 96] = "";
-    if (!command) snprintf(why, sizeof why, "this command cannot ramp (%s can)", ramp_CommandNames());
+    if (!command) snprintf(why, sizeof why, "this command cannot ramp (--check lists those that can)");
     else if (stamp.curve == SCRIPT_CURVE_UNKNOWN)
         snprintf(why, sizeof why, "no curve '%s' (linear, smooth, in, out, step)", stamp.curveName);
     else if (!(end > start)) snprintf(why, sizeof why, "the ramp ends (%.6g s) before it starts (%.6g s)", end, start);
