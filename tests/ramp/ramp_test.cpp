@@ -54,9 +54,9 @@ TEST(Ramps, EachCommandMovesItsValuesAlongEachCurve) {
     EngineStage stage;
     const CommandRow rows[] = {
         {"@glsetclearcolor 0|0.2|0|0\n@glsetclearcolor 1..2%s|0.8|0|0\n", [] { return engine.colors[2].red; }, 0.2, 0.8},
-        {"@glsetcolor 0|1|0|0.5|0\n@glsetcolor 1..2%s|1|0|0.1|0\n", [] { return engine.colors[1].green; }, 0.5, 0.1},
+        {"@glsetcolor 0|0|0|0.5|0\n@glsetcolor 1..2%s|0|0|0.1|0\n", [] { return engine.colors[0].green; }, 0.5, 0.1},
         {"@glsetcinemascope 0|1|0\n@glsetcinemascope 1..2%s|1|20\n", [] { return engine.cinemascopePercent; }, 0, 20},
-        {"@glsetlayerparam 0|3|x|1|0|1|1\n@glsetlayerparam 1..2%s|3|x|1|1|3|1\n", [] { return engine.layers[3].repeatU; }, 1, 3},
+        {"@glsetlayerparam 0|0|x|1|0|1|1\n@glsetlayerparam 1..2%s|0|x|1|1|3|1\n", [] { return engine.layers[0].repeatU; }, 1, 3},
         {"@glsetlayerpos 0|2|0|0|0|100|0|0\n@glsetlayerpos 1..2%s|2|0|0|0|301|0|0\n", [] { return engine.layers[2].y; }, 100, 301},
         {"@glsetlayerparamex 0|4|8|0|0|0\n@glsetlayerparamex 1..2%s|4|-8|0|0|0\n", [] { return engine.layers[4].speedX; }, 8, -8},
         {"@glfx_rtalpha 0|1|0.9\n@glfx_rtalpha 1..2%s|1|0.3\n", [] { return engine.layers[21].fade; }, 0.9, 0.3},
@@ -96,6 +96,9 @@ TEST(Ramps, LaterLinesCutThemRefusalsSetAtOnce) {
         {"@glsetclearcolor 1..2|1|0|0\n@glsetclearcolor 1.5|0|0.5|0\n", 1.9, red, 0.0f, ""},
         // A second ramp on it starts from the value reached at 1.4 s.
         {"@glsetclearcolor 1..2|1|0|0\n@glsetclearcolor 1.5..2.5|0|0|0\n", 2.0, red, 0.4f * 0.5f, ""},
+        // A layer's fade speed set alone ends the ramp of its place on that value only.
+        {"@glsetlayerpos 1..2|2|0|4|100|0|0|0\n@glsetlayerfadespeed 1.5|2|-1\n", 1.9, &engine.layers[2].fadeSpeed, -1.0f, ""},
+        {"@glsetlayerpos 1..2|2|0|4|100|0|0|0\n@glsetlayerfadespeed 1.5|2|-1\n", 1.9, &engine.layers[2].x, 90.0f, ""},
         // Another colour's line leaves this ramp alone.
         {"@glsetclearcolor 1..2|1|0|0\n@glsetcolor 1.5|1|0|0|0\n", 1.8, red, 0.8f, ""},
         {"@glsetclearcolor 2..1|1|0|0\n", 2.0, red, 1.0f, "ends (1 s) before it starts (2 s)"},
