@@ -160,7 +160,7 @@ TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
          "only, so set it on an earlier line"},
         {"@glsetlayerpos 2..3|3|1|0|0|0|0|0\n", "2: error: @glsetlayerpos ramp: its blend '1' differs from the one in "
                                               "force ('0')"},
-        {"@glfx_rtparam 1|1|512\n", "2: error: @glfx_rtparam: a render target of 512 pixels is larger than the "
+        {"@glfx_rtparam 1|2|480\n@glfx_rtparam 1|1|512\n", "3: error: @glfx_rtparam: a render target of 512 pixels is larger than the "
                                     "640x480 window (--resolution); the glow copies it from the window"},
         {"@glsetcinemascope 1|1|50\n",
          "2: warning: @glsetcinemascope: bars of 50 % of the window height each cover the whole frame, which shows black"},
