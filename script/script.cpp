@@ -474,7 +474,7 @@ bool script_ReadBeats(const char *text, double *beats) {
 }
 
 double script_StampTime(const char *text) {
-    static ScriptRampStamp ramp; // a ramp's line runs at its start
+    ScriptRampStamp ramp; // a ramp's line runs at its start
     if (script_SplitRamp(text, &ramp)) text = ramp.start;
     const char *p = text;
     while (isWhite(*p)) p++;
