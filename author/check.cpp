@@ -410,8 +410,12 @@ void followState(Checker &c, int opcode, int fileLine) {
     } else if (opcode == OP_INITSOUND) {
         engine_JoinPath(c.musicPath, sizeof c.musicPath, c.resourceDir, p1);
     } else if (opcode == OP_SETBPM) {
-        const double bpm = atof(p1);
-        if (!(bpm > 0.0 && bpm <= 1000.0))
+        double bpm = atof(p1);
+        if (bpm == 0.0 && !cue_MusicTempo(c.musicPath, &bpm))
+            finding(c, fileLine, true, "@setbpm: tempo 0 takes the music's own, but %s%s%s gives none (sampled music "
+                    "has none: give the beats a minute)", c.musicPath[0] ? "'" : "no \"@initsound\" before it",
+                    c.musicPath, c.musicPath[0] ? "'" : "");
+        else if (!(bpm > 0.0 && bpm <= 1000.0))
             finding(c, fileLine, true, "@setbpm: tempo %g out of range (above 0, at most 1000 beats a minute)", bpm);
         else
             c.beatSeconds = 60.0 / bpm, c.beatOffset = atof(script_Param(2));

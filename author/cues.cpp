@@ -56,6 +56,8 @@ bool readFileCues(const char *path) {
     return fileCues.readable;
 }
 
+void scriptMusicPath(char (&path)[ENGINE_PATH_SIZE]);
+
 // The tempo of the loaded script's first "@setbpm" (seconds a beat, and the offset); false when
 // it has none.
 bool scriptTempo(double *beatSeconds, double *offset) {
@@ -64,9 +66,11 @@ bool scriptTempo(double *beatSeconds, double *offset) {
         if (script.lines[i].opcode != OP_SETBPM) continue;
         memset(script.params, 0, sizeof script.params);
         script_SplitParams(&script.lines[i]);
-        const double bpm = atof(script_Param(1));
+        double bpm = atof(script_Param(1));
         *offset = atof(script_Param(2));
         memset(script.params, 0, sizeof script.params);
+        char path[ENGINE_PATH_SIZE];
+        if (bpm == 0.0) scriptMusicPath(path), cue_MusicTempo(path, &bpm); // the module's own
         if (!(bpm > 0.0 && bpm <= 1000.0)) return false;
         *beatSeconds = 60.0 / bpm;
         return true;
@@ -197,6 +201,11 @@ bool cue_CheckStamp(const char *text, const char *musicPath, double *seconds, ch
     cue_KnownNames(fileCues.list, known, sizeof known);
     snprintf(message, size, "time stamp '%s' names no sync point of '%s' (it has: %s)", text, musicPath, known);
     return false;
+}
+
+bool cue_MusicTempo(const char *musicPath, double *bpm) {
+    *bpm = musicPath[0] && readFileCues(musicPath) ? fileCues.list.bpm : 0.0;
+    return *bpm > 0.0;
 }
 
 bool cue_ResolveOption(const char *text, const char *option, double limit, double *seconds, FILE *err) {

@@ -22,6 +22,10 @@ double cue_StampReader(const char *text);
 // music cannot be read or lacks the name (the message lists the names it has).
 bool cue_CheckStamp(const char *text, const char *musicPath, double *seconds, char *message, size_t size);
 
+// The own tempo of the module at musicPath (beats a minute); false, with 0, for sampled music or a
+// file that cannot be read.
+bool cue_MusicTempo(const char *musicPath, double *bpm);
+
 // --start and --loop: a number, or a name resolved against the music file the loaded script
 // opens with its first "@initsound", in 0..limit seconds. False with a line on err when it
 // cannot be resolved or lies outside (the line names the limit).

@@ -332,6 +332,7 @@ void describeMusic(Printer &p, const std::vector<uint8_t> &bytes, char *problem,
     // The names time stamps accept: a sampled file's markers, a module's orders ("order0", ...).
     static SoundCueList cues;
     sound_ReadCues(bytes.data(), bytes.size(), cues);
+    if (cues.bpm > 0.0) number(p, "tempo", cues.bpm); // what "@setbpm T|0" takes
     beginList(p, "sync points");
     int twice = 0; // names given before: a stamp finds the first
     for (int i = 0; i < cues.count && i < SOUND_MAX_MARKERS; i++) {

@@ -11,6 +11,7 @@
 #include "base/trace.h"
 #include "script/script.h"
 #include "script/text.h"
+#include "sound/sound.h"
 #include "state/engine_state.h"
 
 // Slot 0 also receives every line whose command matched nothing, so these must do nothing.
@@ -44,12 +45,18 @@ void SetResourceDir() {
     if (engine.debugMode) console_Printf("\n#call SetResourceDir\n\r");
 }
 
-// "@setbpm T|BPM|OFFSET": later stamps may count beats ("16b") from OFFSET seconds on.
+// "@setbpm T|BPM|OFFSET": later stamps may count beats ("16b") from OFFSET seconds on. BPM 0 takes
+// the tempo of the module the last "@initsound" opened.
 void SetBpm() {
-    const double bpm = atof(script_Param(1)), offset = atof(script_Param(2));
+    const double given = atof(script_Param(1)), offset = atof(script_Param(2));
+    const double bpm = given == 0.0 ? sound_MusicCues().bpm : given;
     if (!(bpm > 0.0 && bpm <= 1000.0) || !std::isfinite(offset)) {
-        char detail[SCRIPT_TEXT_SIZE + 64];
-        snprintf(detail, sizeof detail, "tempo %.6g out of range (above 0, at most 1000 beats a minute)", bpm);
+        char detail[SCRIPT_TEXT_SIZE + 160];
+        if (given == 0.0)
+            snprintf(detail, sizeof detail, "tempo 0 takes the music's own, but no module opened by \"@initsound\" "
+                     "gives one (sampled music has none: give the beats a minute)");
+        else
+            snprintf(detail, sizeof detail, "tempo %.6g out of range (above 0, at most 1000 beats a minute)", bpm);
         trace_Error("SetBpm", detail);
         return;
     }

@@ -52,6 +52,7 @@ struct SoundCueList {
     int count = 0;
     int cutNames = 0;   // names cut at SOUND_MARKER_NAME_SIZE - 1 characters
     int dropped = 0;    // sync points past SOUND_MAX_MARKERS, not kept
+    double bpm = 0.0;   // a module's own tempo at its start, beats a minute; 0: none (sampled music)
     SoundCue cues[SOUND_MAX_MARKERS];
 };
 
@@ -59,7 +60,8 @@ struct SoundCueList {
 // decoder accepts the bytes (the list is then empty).
 bool sound_ReadCues(const unsigned char *data, size_t size, SoundCueList &list);
 
-// The sync points of the music the last successful "@initsound" opened (empty before one).
+// The sync points of the music the last successful "@initsound" opened (empty before one), with
+// a module's own tempo.
 const SoundCueList &sound_MusicCues();
 
 // Pauses (true) or resumes the music where it stands, with the show's clock.

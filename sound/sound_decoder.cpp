@@ -227,6 +227,12 @@ void sound_DecoderMarkers(SoundDecoder &decoder, SoundMarkerList &list) {
     cuesFromLibrary(decoder, list);
 }
 
+double sound_DecoderTempo(const SoundDecoder &decoder) {
+    if (decoder.kind != SOUND_DECODER_MODULE) return 0.0;
+    const double bpm = openmpt_module_get_current_estimated_bpm(decoder.module);
+    return std::isfinite(bpm) && bpm > 0.0 ? bpm : 0.0;
+}
+
 int sound_DecoderOrderCount(const SoundDecoder &decoder) {
     return decoder.kind == SOUND_DECODER_MODULE ? openmpt_module_get_num_orders(decoder.module) : 0;
 }

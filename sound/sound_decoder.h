@@ -57,4 +57,8 @@ void sound_DecoderMarkers(SoundDecoder &decoder, SoundMarkerList &list);
 int sound_DecoderOrderCount(const SoundDecoder &decoder);
 double sound_DecoderOrderStart(SoundDecoder &decoder, int order);
 
+// A module's own tempo where it starts, in beats a minute (libopenmpt's estimate from its tempo,
+// speed and rows a beat); 0 for sampled files, which have none.
+double sound_DecoderTempo(const SoundDecoder &decoder);
+
 void sound_DecoderClose(SoundDecoder &decoder);

@@ -126,7 +126,9 @@ bool sound_ReadCues(const unsigned char *data, size_t size, SoundCueList &list) 
     static SoundDecoder decoder; // its scratch block is large: kept off the stack
     static SoundMarkerList markers;
     list.count = list.cutNames = list.dropped = 0;
+    list.bpm = 0.0;
     if (!sound_DecoderOpen(decoder, data, size, DEFAULT_RATE)) return false;
+    list.bpm = sound_DecoderTempo(decoder); // read at the start, before the orders move the position
     const int orders = sound_DecoderOrderCount(decoder);
     for (int order = 0; order < orders && list.count < SOUND_MAX_MARKERS; ++order) {
         SoundCue &cue = list.cues[list.count++];

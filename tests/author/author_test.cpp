@@ -387,6 +387,12 @@ TEST(AuthorCues, SyncPointNamesStandForTheirSecondsInStampsStartAndCheck) {
     testfs_WriteFile(dir + "/beats.qlo", "@setbpm 0|120|0.2\n@glsetclearcolor 1b|1|0|0\n@end 2b\n");
     const VortanRun beats = vrun_Run(dir, "--script beats.qlo --capture b --fps 10 --start 1b --duration 0.1 --resolution 64x48");
     EXPECT_NE(beats.err.find("starting at script time 0.700 s"), std::string::npos) << beats.err;
+    // Tempo 0 is a module's own, 125 a minute: beat 2 at 0.96 s, the end on beat 8 at 3.84 s.
+    testfs_WriteFile(dir + "/datas/game.it", testfs_ReadFile(SOUND_TEST_DATA "/biniax_common02.it"));
+    testfs_WriteFile(dir + "/mod.qlo", "@setresourcedir 0|datas/\n@initsound 0|game.it|22050\n@setbpm 0|0\n@end 8b\n");
+    const VortanRun module = vrun_Run(dir, "--script mod.qlo --capture mod --fps 10 --start 2b --resolution 64x48");
+    EXPECT_NE(module.err.find("starting at script time 1.000 s"), std::string::npos) << module.err;
+    EXPECT_EQ(vrun_CountFrames(dir + "/mod"), 30) << module.err; // frames 10 to 39, the first at or past 3.84 s
     EXPECT_EQ(vrun_Run(dir, "--start nosuch --no-dialog").status, 2);
     for (const char *far : {"--start hit+1e6", "--start late-100", "--loop hit:late+4000"}) {
         const VortanRun refused = vrun_Run(dir, std::string(far) + " --no-dialog");

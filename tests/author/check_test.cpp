@@ -105,6 +105,7 @@ void writeAssets() {
     mkdir("datas", 0755);
     const uint8_t pixel[4] = {1, 2, 3, 4};
     tgawrite_Save("datas/ok.tga", pixel, 1, 1, 4, TgaWriteOptions{});
+    testfs_WriteFile("datas/game.it", testfs_ReadFile(SOUND_TEST_DATA "/biniax_common02.it"));
     std::string tga = testfs_ReadFile("datas/ok.tga");
     tga[16] = 16;
     testfs_WriteFile("datas/b16.tga", tga);
@@ -151,7 +152,11 @@ TEST(CheckTest, OpensTheAssetsAndReportsOneFaultPerRow) {
          "2: error: time stamp '4b' counts beats, but no \"@setbpm\" before it sets a tempo (it reads as 4 seconds)"},
         {"@setbpm 1|120|0.5\n@glsetclearcolor 2b|0|0|0\n@glsetclearcolor 1b|0|0|0\n",
          "4: warning: time stamp 1 is earlier than the line before (1.5): lines run in file order"},
-        {"@setbpm 1|0\n", "2: error: @setbpm: tempo 0 out of range (above 0, at most 1000 beats a minute)"},
+        {"@setbpm 1|-1\n", "2: error: @setbpm: tempo -1 out of range (above 0, at most 1000 beats a minute)"},
+        {"@setbpm 1|0\n", "2: error: @setbpm: tempo 0 takes the music's own, but no \"@initsound\" before it gives none"},
+        // Tempo 0 takes the module's (125 a minute: its second order starts on beat 8, 3.84 s in).
+        {"@initsound 1|game.it|\n@setbpm 1|0\n@glsetclearcolor order1|0|0|0\n@glsetclearcolor 7b|0|0|0\n",
+         "5: warning: time stamp 3.36 is earlier than the line before (3.84): lines run in file order"},
         {"@glsetclearcolor 2..1:smooth|0|0|0\n", "2: error: ramp 2..1 ends (1 s) before it starts (2 s)"},
         {"@setbpm 1|60\n@glsetcolor 2b..3b:bounce|1|0|0|0\n", "3: error: ramp: no curve 'bounce' (linear, smooth, in, out, step)"},
         {"@glsetlayerfadespeed 1..2|1|1\n", "2: error: @glsetlayerfadespeed cannot ramp: the line sets its values at once"},

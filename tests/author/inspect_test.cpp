@@ -97,7 +97,7 @@ TEST(Inspect, MusicShowsItsFormatLengthAndSyncPoints) {
     EXPECT_NE(twice.find("  sync point names cut: 1\n  sync point names given twice: 1\n"), std::string::npos) << twice;
     testfs_WriteFile("game.it", testfs_ReadFile(SOUND_TEST_DATA "/biniax_common02.it"));
     const std::string module = inspect({"game.it"}, false, &status);
-    EXPECT_NE(module.find("  seconds: 115.2\n  sync point 'order0': seconds 0\n  sync point 'order1': seconds 3.84\n"),
+    EXPECT_NE(module.find("  seconds: 115.2\n  tempo: 125\n  sync point 'order0': seconds 0\n  sync point 'order1': seconds 3.84\n"),
               std::string::npos) << module;
     EXPECT_NE(module.find("  sync point 'order28': seconds 107.52\n  order list: 2 2 0 0"), std::string::npos) << module;
     EXPECT_EQ(status, 0);
