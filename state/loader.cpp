@@ -78,6 +78,7 @@ void prepareItem(std::unique_lock<std::mutex> &lock, LoaderItem &item) {
             item.stamp = after;
             item.state = ITEM_READY;
             loader.held += bytes;
+            loader.stats.made++;
             loader.stats.peakHeld = std::max(loader.stats.peakHeld, loader.held);
         }
         loader.changed.notify_all();

@@ -53,9 +53,10 @@ void *loader_Take(int line, const LoaderKind *kind, const char *path, int varian
 // lines have taken enough, and one larger than the cap alone is left to its line.
 void loader_SetCap(size_t bytes);
 
-// What the current (or last) run did: results taken by their lines, jobs left to their lines,
-// and the most decoded data that waited at once.
+// What the current (or last) run did: results made, results taken by their lines, jobs left to
+// their lines, and the most decoded data that waited at once.
 struct LoaderStats {
+    int made = 0;
     int taken = 0;
     int left = 0;
     size_t peakHeld = 0;
