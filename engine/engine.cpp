@@ -480,10 +480,14 @@ bool openWindow() {
     run.window = glfwCreateWindow(engine.screenWidth, engine.screenHeight, "_Vortan_", monitor, nullptr);
     if (!run.window) return false;
     glfwMakeContextCurrent(run.window);
-    // The loader's context: same hints, never shown. Without it loads happen at their lines.
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    run.loadWindow = glfwCreateWindow(1, 1, "_Vortan_ loader", nullptr, run.window);
-    glfwDefaultWindowHints();
+    // The loader's context: same hints, never shown. Without it loads happen at their lines. Not
+    // for a capture, which stays frame for frame what it was: with Mesa's software renderer a
+    // second context sharing the window's alone moves a few pixels of some frames by one step.
+    if (engine.options.loadAhead && !run.virtualClock) {
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+        run.loadWindow = glfwCreateWindow(1, 1, "_Vortan_ loader", nullptr, run.window);
+        glfwDefaultWindowHints();
+    }
     return true;
 }
 } // namespace

@@ -149,18 +149,20 @@ void applyMaterial(Lib3dsMaterial *material) {
     }
 }
 
+// One glBegin for the whole mesh: the same triangles in the same order as a glBegin each, drawn
+// the same, and compiled in a fraction of the time.
 void emitFaces(const Lib3dsMesh *mesh, const Lib3dsVector *normals) {
+    const bool texels = mesh->texels && glext.multiTexCoord2f;
+    glBegin(GL_TRIANGLES);
     for (Lib3dsDword p = 0; p < mesh->faces; ++p) {
-        glBegin(GL_TRIANGLES);
         for (int i = 0; i < 3; ++i) {
             Lib3dsWord k = mesh->faceL[p].points[i];
             glNormal3fv(normals[3 * p + i]);
-            if (mesh->texels && glext.multiTexCoord2f)
-                glext.multiTexCoord2f(GL_TEXTURE0_ARB, mesh->texelL[k][0], mesh->texelL[k][1]);
+            if (texels) glext.multiTexCoord2f(GL_TEXTURE0_ARB, mesh->texelL[k][0], mesh->texelL[k][1]);
             glVertex3fv(mesh->pointL[k].pos);
         }
-        glEnd();
     }
+    glEnd();
 }
 
 void resetTextureState() {
