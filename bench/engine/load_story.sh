@@ -85,7 +85,7 @@ report "bundled show 1-20 s ahead" "$work/late-ahead"
 # Loading a scene (check, lib3ds read, compile) against assimp's import of the same file.
 "$build/bench/scene/scene_bench" --benchmark_filter='BM_(LoadValidateCompile|AssimpImport)/(10000|100000)$' \
   --benchmark_format=csv 2>/dev/null | awk -F, '
-  /^"BM_/ { split($1, part, "/"); gsub(/"/, "", part[1]); t[part[1] "/" part[2]] = $3 }
+  /^"BM_/ { name = $1; gsub(/"/, "", name); t[name] = $3 }
   END { for (n = 10000; n <= 100000; n *= 10)
           printf "scene of %6d faces: load %.1f ms, assimp import %.1f ms, ratio %.2f\n", n,
                  t["BM_LoadValidateCompile/" n], t["BM_AssimpImport/" n],
