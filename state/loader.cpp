@@ -43,9 +43,8 @@ struct LoaderState {
 };
 LoaderState loader;
 
-bool hasRoom(const LoaderItem &item) {
-    return loader.held == 0 || loader.held + std::max(item.need, size_t(1)) <= loader.cap;
-}
+// A result is never larger than the cap, so with nothing waiting there is always room.
+bool hasRoom(const LoaderItem &item) { return loader.held + std::max(item.need, size_t(1)) <= loader.cap; }
 
 // One job, from its turn to its result waiting (or left to its line). Called with the lock held;
 // the file is read and decoded without it.

@@ -102,7 +102,7 @@ TEST(Loader, AheadGivesWhatTheLineWouldLoad) {
         std::function<void()> between; // after the loader made its first file
         size_t cap;
         int taken, left;
-        bool drawn; // the frame shows a scene, not only the clear colour
+        bool drawn; // the frame shows a scene or a layer, not only the clear colour
     } cases[] = {
         {"textures and a scene textured by a slot loaded ahead",
          head + "@glloadtextureslot 0|a.tga|1|1\n@glloadtextureslot 0|b.tga|2|0\n@glloadsceneslot 0|0|cube.3ds\n"
@@ -117,8 +117,9 @@ TEST(Loader, AheadGivesWhatTheLineWouldLoad) {
          nullptr, LOADER_DEFAULT_CAP, 1, 2, false},
         {"pictures under a cap that holds one of them, and one larger than the cap",
          head + "@glloadtextureslot 0|b.tga|0|1\n@glloadtextureslot 0|b.tga|1|1\n@glloadtextureslot 0|b.tga|2|1\n"
-                "@glloadtextureslot 0|a.tga|3|0\n@end 0\n",
-         nullptr, 64 * 64 * 4 * 4 / 3 + 100, 3, 1, false},
+                "@glloadtextureslot 0|a.tga|3|0\n@glsetcurrentscene 0|1\n@glsetlayerparam 0|1|b.tga|1|1|1|1\n"
+                "@glsetlayerpos 0|1|1|0|320|240|640|480\n@end 0\n",
+         nullptr, 64 * 64 * 4 * 4 / 3 + 100, 3, 1, true},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.what);
