@@ -134,6 +134,7 @@ TEST(Loader, AheadGivesWhatTheLineWouldLoad) {
         EXPECT_EQ(ahead.stats.taken, row.taken);
         EXPECT_EQ(ahead.stats.left, row.left);
         EXPECT_LE(ahead.stats.peakHeld, row.cap);
+        EXPECT_EQ(ahead.stats.peakHeld > 0, ahead.stats.made > 0);
         bool varied = false;
         for (size_t i = 4; i < ahead.frame.size(); ++i) varied = varied || ahead.frame[i] != ahead.frame[i % 4];
         EXPECT_EQ(varied, row.drawn);
