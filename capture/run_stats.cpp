@@ -1,6 +1,8 @@
 // Frame timing of a run: the progress line and the closing summary on standard error.
 #include "capture/run_stats.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +17,10 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr double PROGRESS_INTERVAL = 0.25; // seconds of wall time between two progress lines
+// Frame times are counted in steps of a tenth of a millisecond for the median; a slower frame
+// counts in the last step.
+constexpr int TIME_STEPS = 20000;
+constexpr double TIME_STEP = 0.0001;
 
 struct StatsState {
     double fps = 0.0;   // capture clock rate; 0 in a window
@@ -28,8 +34,18 @@ struct StatsState {
     bool shown = false;      // a progress line is on the screen
     bool endKnown = false;   // end: the clock reading the show ends at, once read (-1: unknown)
     double end = -1.0;
+    std::array<int, TIME_STEPS> steps{}; // frames that took each step's time
 };
 StatsState stats;
+
+double medianFrame() {
+    long seen = 0;
+    for (int i = 0; i < TIME_STEPS; ++i) {
+        seen += stats.steps[size_t(i)];
+        if (2 * seen >= stats.frames) return (i + 0.5) * TIME_STEP;
+    }
+    return TIME_STEPS * TIME_STEP;
+}
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -92,6 +108,7 @@ void stats_Frame(long frame, double clock) {
     const double took = seconds(now - stats.last);
     stats.last = now;
     ++stats.frames;
+    stats.steps[size_t(std::min(long(took / TIME_STEP), long(TIME_STEPS - 1)))]++;
     if (took > stats.slowest) {
         stats.slowest = took;
         stats.slowestFrame = frame;
@@ -119,6 +136,7 @@ void stats_End() {
         fprintf(stderr, "; slowest frame %ld (%.1f ms) at line %d of the script", stats.slowestFrame, stats.slowest * 1000.0,
                 stats.slowestLine);
         if (stats.slowestCommand[0]) fprintf(stderr, " (%s)", stats.slowestCommand);
+        fprintf(stderr, ", median frame %.2f ms", medianFrame() * 1000.0);
     }
     fputc('\n', stderr);
 }

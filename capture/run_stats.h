@@ -12,5 +12,5 @@ void stats_Begin(double fps, double limit);
 void stats_Frame(long frame, double clock);
 
 // Ends the progress line and prints the summary: frames drawn, average frames per second, the
-// slowest frame and the script line running at it.
+// slowest frame and the script line running at it, and the median frame.
 void stats_End();

@@ -49,7 +49,7 @@ void DrawLayer(Layer &layer, int screenWidth, int /*screenHeight*/, double frame
         glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
     }
     AdvanceLayer(layer, frameDelta); // the quad shows the new fade and position
-    glBindTexture(GL_TEXTURE_2D, GLuint(layer.texture));
+    texture_Bind(layer.texture);
     glColor4f(layer.fade, layer.fade, layer.fade, 1.0f);
     const double u = 0.99 * layer.repeatU;
     const double v = 0.99 * layer.repeatV;

@@ -6,6 +6,7 @@
 
 #include "base/console.h"
 #include "draw/draw.h"
+#include "draw/texture.h"
 #include "script/script.h"
 
 void Begin2D() {
@@ -52,7 +53,7 @@ void DrawBackground(int mode, Layer picture, int screenWidth, int screenHeight, 
             glDisable(GL_TEXTURE_2D);
         } else {
             glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, GLuint(picture.texture));
+            texture_Bind(picture.texture);
         }
         glColor4f(1, 1, 1, 1);
         glBegin(GL_QUADS);

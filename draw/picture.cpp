@@ -17,7 +17,7 @@ bool fail(const char **error, const char *reason) {
 }
 
 bool decodePng(const uint8_t *data, size_t size, TgaImage *image, const char **error) {
-    static char reason[160];
+    thread_local char reason[160]; // the loader thread decodes too
     png_image png;
     memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
@@ -54,7 +54,7 @@ bool decodePng(const uint8_t *data, size_t size, TgaImage *image, const char **e
 }
 
 bool decodeJpeg(const uint8_t *data, size_t size, TgaImage *image, const char **error) {
-    static PictureBoxImage picture; // its error text outlives the call
+    thread_local PictureBoxImage picture; // its error text outlives the call (one a thread)
     picture = PictureBoxImage{};
     if (!PictureBox_DecodeJpeg(data, size, picture)) return fail(error, picture.error);
     if (!tga_FitsTexture(picture.width, picture.height)) return fail(error, "picture too large for a texture");

@@ -28,12 +28,14 @@
 #include "draw/window_hints.h"
 #include "ramp/ramp.h"
 #include "engine/commands.h"
+#include "engine/load_ahead.h"
 #include "engine/options.h"
 #include "scene/scene.h"
 #include "script/script.h"
 #include "script/text.h"
 #include "sound/sound.h"
 #include "state/engine_state.h"
+#include "state/loader.h"
 
 namespace {
 constexpr double WATCH_INTERVAL = 0.5; // show seconds between two looks at the script file
@@ -41,6 +43,7 @@ constexpr double WATCH_INTERVAL = 0.5; // show seconds between two looks at the 
 // What the script file looked like at the last look; size -1: it was not there.
 struct RunState {
     GLFWwindow *window = nullptr;
+    GLFWwindow *loadWindow = nullptr; // hidden; its context, shared with the window's, is the loader's
     EngineNoticeHook noticeHook = nullptr;
     bool capturing = false;    // frames read back: PNG files, a video or both
     bool virtualClock = false; // capture or time demo: frame k reads k / fps
@@ -248,10 +251,22 @@ void resetShow() {
     resetShowState();
 }
 
+void enterLoader() { glfwMakeContextCurrent(run.loadWindow); }
+void leaveLoader() { glfwMakeContextCurrent(nullptr); }
+
+// The loader thread on the files of the script just loaded, in a context of its own that shares
+// textures and lists with the window's (without one, every file loads at its line).
+void startLoads() {
+    if (!engine.options.loadAhead || !run.loadWindow) return;
+    static LoaderJob jobs[LOADER_MAX_JOBS]; // too large for the stack
+    loader_Start(jobs, engine_PlanLoads(jobs, LOADER_MAX_JOBS), enterLoader, leaveLoader);
+}
+
 // The show from the script file again, played unseen up to scriptTime.
 ForwardEnd replayTo(double scriptTime, EngineClock clock) {
     resetShow();
     loadScript(engine.options.scriptPath, false);
+    startLoads();
     return fastForward(scriptTime, clock);
 }
 
@@ -368,6 +383,7 @@ void engine_DrawFrame(double frameDelta) {
 
 void engine_InitGl() {
     glext_Load();
+    texture_ResetNames();
     setFixedGlState();
 }
 
@@ -450,10 +466,14 @@ void frameLoop(EngineClock clock) {
 }
 
 void shutdown() {
+    loader_Stop();
+    if (run.loadWindow) glfwDestroyWindow(run.loadWindow);
+    run.loadWindow = nullptr;
     scene_FreeAll();
     soundStream_Close();
     glfwTerminate();
     run.window = nullptr;
+    texture_ForgetNames();
     console_Printf("\n_.________ Terminating GL surface\n");
     trace_Write("- _Vortan_ \tGLFW terminate\n");
 }
@@ -466,6 +486,14 @@ bool openWindow() {
     run.window = glfwCreateWindow(engine.screenWidth, engine.screenHeight, "_Vortan_", monitor, nullptr);
     if (!run.window) return false;
     glfwMakeContextCurrent(run.window);
+    // The loader's context: same hints, never shown. Without it loads happen at their lines. Not
+    // for a capture, which stays frame for frame what it was: with Mesa's software renderer a
+    // second context sharing the window's alone moves a few pixels of some frames by one step.
+    if (engine.options.loadAhead && !run.virtualClock) {
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+        run.loadWindow = glfwCreateWindow(1, 1, "_Vortan_ loader", nullptr, run.window);
+        glfwDefaultWindowHints();
+    }
     return true;
 }
 } // namespace
@@ -626,6 +654,7 @@ int runShow() {
         return 1; // the process ends at once; the window goes with it
     }
     glext_Load();
+    texture_ResetNames();
     console_Printf("\n_.________ Init GL\n");
     setFixedGlState();
     resetShowState();
@@ -649,6 +678,7 @@ int runShow() {
     transport_Begin(!run.virtualClock && authoring, options.watch, transportRun);
     trace_SetErrorHook(transport_ShowError);
     texture_SetCache(true);
+    startLoads();
     if (options.start > 0) {
         const ForwardEnd end = fastForward(options.start, clock);
         run.previous = end.previous;

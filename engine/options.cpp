@@ -102,6 +102,7 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     if (!strcmp(name, "--watch")) { o.watch = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--overwrite")) { o.overwrite = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--timedemo")) { o.timedemo = o.noDialog = true; return OPTIONS_RUN; }
+    if (!strcmp(name, "--load-on-line")) { o.loadAhead = false; return OPTIONS_RUN; }
     if (!takesValue) return fail(p, "unknown option %s", name);
 
     const char *value = takeValue(p);
@@ -184,6 +185,8 @@ void options_PrintUsage(FILE *stream) {
           "  --video-preset NAME  x264 preset, ultrafast .. placebo (default medium)\n"
           "  --timedemo           play on the capture clock as fast as the machine draws, write\n"
           "                       nothing, and print the frame rate\n"
+          "  --load-on-line       read and decode each file at its load line, not ahead on the\n"
+          "                       loader thread (for comparison)\n"
           "  --help, --version    this text, the version\n"
           "A last word \"debug\" opens the debug console on standard output.\n",
           stream);

@@ -20,6 +20,7 @@
 
 #include "base/console.h"
 #include "base/trace.h"
+#include "state/loader.h"
 #include "draw/gl_ext.h"
 #include "draw/texture.h"
 #include "scene/scene_file.h"
@@ -58,6 +59,8 @@ void freeSlot(int slot) {
     if (scene.lists[slot])
         for (Lib3dsNode *node = file->nodes; node; node = node->next) deleteLists(node);
     lib3ds_file_free(file);
+    for (GLuint list : scene.geometry[size_t(slot)]) glDeleteLists(list, 1);
+    scene.geometry[size_t(slot)].clear();
     scene.owed[size_t(slot)] = false;
     scene.slots[slot] = nullptr;
     scene.lists[slot] = 0;
@@ -124,7 +127,7 @@ void applyMaterial(Lib3dsMaterial *material) {
         GLuint texture = mapTexture(material, material->texture1_map.name, "texture", 1);
         activeTexture(GL_TEXTURE0_ARB);
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, texture);
+        texture_BindInList(int(texture));
     } else {
         noTexture(GL_TEXTURE0_ARB);
     }
@@ -136,7 +139,7 @@ void applyMaterial(Lib3dsMaterial *material) {
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, texture);
+        texture_BindInList(int(texture));
     }
     // The value only chooses between opaque and blended.
     if (material->transparency > 0.0f) {
@@ -146,18 +149,20 @@ void applyMaterial(Lib3dsMaterial *material) {
     }
 }
 
+// One glBegin for the whole mesh: the same triangles in the same order as a glBegin each, drawn
+// the same, and compiled in a fraction of the time.
 void emitFaces(const Lib3dsMesh *mesh, const Lib3dsVector *normals) {
+    const bool texels = mesh->texels && glext.multiTexCoord2f;
+    glBegin(GL_TRIANGLES);
     for (Lib3dsDword p = 0; p < mesh->faces; ++p) {
-        glBegin(GL_TRIANGLES);
         for (int i = 0; i < 3; ++i) {
             Lib3dsWord k = mesh->faceL[p].points[i];
             glNormal3fv(normals[3 * p + i]);
-            if (mesh->texels && glext.multiTexCoord2f)
-                glext.multiTexCoord2f(GL_TEXTURE0_ARB, mesh->texelL[k][0], mesh->texelL[k][1]);
+            if (texels) glext.multiTexCoord2f(GL_TEXTURE0_ARB, mesh->texelL[k][0], mesh->texelL[k][1]);
             glVertex3fv(mesh->pointL[k].pos);
         }
-        glEnd();
     }
+    glEnd();
 }
 
 void resetTextureState() {
@@ -169,21 +174,61 @@ void resetTextureState() {
     glDisable(GL_TEXTURE_2D);
 }
 
-// One mesh into one list: inverse mesh matrix, material, triangles, state reset. A node made for
-// a mesh without one (placed false) has no keys, so its points are drawn where they are stored.
-void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot, bool placed = true) {
-    char why[SCENE_WHY_SIZE];
-    char detail[SCENE_WHY_SIZE + 96];
-    if (!scene_CheckMesh(mesh, why, sizeof why)) {
-        snprintf(detail, sizeof detail, "mesh '%s' not compiled: %s", mesh->name, why);
-        trace_Error(LOAD, detail);
-        return;
-    }
+// A mesh's triangles in a list of their own, which its node's list calls: made ahead on the
+// loader thread or here, the lists are the same either way. 0 with a reason when the mesh is
+// not to be compiled.
+GLuint compileGeometry(Lib3dsMesh *mesh, char *why, size_t whySize) {
+    if (!scene_CheckMesh(mesh, why, whySize)) return 0;
     auto *normals = static_cast<Lib3dsVector *>(malloc(sizeof(Lib3dsVector) * 3 * (mesh->faces ? mesh->faces : 1)));
-    snprintf(why, sizeof why, "out of memory");
-    GLuint list = normals && scene_SmoothNormals(mesh, normals, why, sizeof why) ? glGenLists(1) : 0;
+    snprintf(why, whySize, "out of memory");
+    GLuint list = normals && scene_SmoothNormals(mesh, normals, why, whySize) ? glGenLists(1) : 0;
+    if (list) {
+        glNewList(list, GL_COMPILE);
+        emitFaces(mesh, normals);
+        glEndList();
+    }
+    free(normals);
+    return list;
+}
+
+// What the loader made of a scene file ahead of its line: the file read and checked, the nodes
+// for meshes without one, the pose at frame 0, the default view and each mesh's triangles.
+struct PreparedMesh {
+    Lib3dsMesh *mesh = nullptr;
+    GLuint geometry = 0; // 0: not compiled, for why
+    char why[SCENE_WHY_SIZE] = "";
+};
+struct PreparedScene {
+    Lib3dsFile *file = nullptr;
+    std::vector<Lib3dsNode *> made;
+    SceneView framing{};
+    std::vector<PreparedMesh> meshes;
+};
+PreparedScene *taking = nullptr; // the one the load in progress uses; null: on the spot
+
+void keepGeometry(int slot, GLuint list) {
+    if (list) scene.geometry[size_t(slot)].push_back(list);
+}
+
+// One mesh into one list: inverse mesh matrix, material, its triangles' list, state reset. A
+// node made for a mesh without one (placed false) has no keys, so its points are drawn where
+// they are stored.
+void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot, bool placed = true) {
+    char why[SCENE_WHY_SIZE] = "";
+    char detail[SCENE_WHY_SIZE + 96];
+    GLuint geometry = 0;
+    // A prepared mesh carries its place among the prepared ones (plus one) in its user word.
+    const size_t index = taking ? size_t(mesh->user.d) : 0;
+    const PreparedMesh *prepared = index > 0 && index <= taking->meshes.size() ? &taking->meshes[index - 1] : nullptr;
+    if (prepared) {
+        geometry = prepared->geometry;
+        text_CopyBounded(why, prepared->why);
+    } else {
+        geometry = compileGeometry(mesh, why, sizeof why);
+        keepGeometry(slot, geometry);
+    }
+    const GLuint list = geometry ? glGenLists(1) : 0;
     if (!list) {
-        free(normals);
         snprintf(detail, sizeof detail, "mesh '%s' not compiled: %s", mesh->name, why);
         trace_Error(LOAD, detail);
         return;
@@ -198,9 +243,8 @@ void compileMesh(Lib3dsNode *node, Lib3dsMesh *mesh, Lib3dsFile *file, int slot,
         glMultMatrixf(&inverse[0][0]);
     }
     applyMaterial(meshMaterial(file, mesh));
-    emitFaces(mesh, normals);
+    glCallList(geometry);
     resetTextureState();
-    free(normals);
     glEndList();
     trace_Printf("* \tglLoadSceneSlot msg : mesh '%s' compiled\n", mesh->name);
 }
@@ -267,26 +311,73 @@ Lib3dsFile *viewedScene(SceneView *view) {
 
 } // namespace
 
+namespace {
+// On the loader thread, in its GL context: everything of a load but the node lists, which bind
+// textures by the slots as they are at the line.
+void *prepareScene(const char *path, int, size_t *bytes) {
+    std::vector<uint8_t> data;
+    if (!engine_ReadFile(path, SCENE_MAX_FILE_BYTES, &data)) return nullptr;
+    Lib3dsFile *file = scene_Read3ds(data.data(), data.size(), nullptr, 0);
+    if (!file) return nullptr;
+    auto *prepared = new PreparedScene;
+    prepared->file = file;
+    for (Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next)
+        if (Lib3dsNode *node = scene_AddMeshNode(file, mesh)) prepared->made.push_back(node);
+    lib3ds_file_eval(file, 0.0f);
+    scene_DefaultView(file, &prepared->framing);
+    size_t faces = 0;
+    for (Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next) {
+        PreparedMesh made;
+        made.mesh = mesh;
+        made.geometry = compileGeometry(mesh, made.why, sizeof made.why);
+        prepared->meshes.push_back(made);
+        mesh->user.d = Lib3dsDword(prepared->meshes.size());
+        faces += mesh->faces;
+    }
+    glFinish(); // the drawing thread's context sees the lists whole
+    // The file as lib3ds holds it, and each corner's normal, point and texel in the lists.
+    *bytes = data.size() * 2 + faces * 3 * 32;
+    return prepared;
+}
+
+void discardScene(void *data) {
+    auto *prepared = static_cast<PreparedScene *>(data);
+    for (const PreparedMesh &mesh : prepared->meshes)
+        if (mesh.geometry) glDeleteLists(mesh.geometry, 1);
+    lib3ds_file_free(prepared->file);
+    delete prepared;
+}
+
+// The file for a load, with why it failed: made ahead for this line, or read now.
+Lib3dsFile *readScene(const char *path, const char *name, char *why, size_t whySize, bool *reported) {
+    taking = static_cast<PreparedScene *>(loader_Take(script_CurrentLine(), &SCENE_LOADER_KIND, path, 0));
+    if (taking) return taking->file;
+    std::vector<uint8_t> bytes;
+    bool tooLarge = false;
+    if (engine_ReadFile(path, SCENE_MAX_FILE_BYTES, &bytes, &tooLarge)) return scene_Read3ds(bytes.data(), bytes.size(), why, whySize);
+    if (tooLarge) {
+        snprintf(why, whySize, "file larger than %zu bytes", SCENE_MAX_FILE_BYTES);
+        return nullptr;
+    }
+    trace_Error(LOAD, name);
+    *reported = true;
+    return nullptr;
+}
+} // namespace
+
+const LoaderKind SCENE_LOADER_KIND = {"scene", prepareScene, discardScene};
+
 bool scene_LoadSlot(int slot, const char *name) {
     if (!engine_CheckIndex(slot, 0, SCENE_SLOTS - 1, LOAD, "scene slot")) return false;
     freeSlot(slot);
     char path[ENGINE_PATH_SIZE];
     if (!engine_BuildPath(path, sizeof path, name, LOAD)) return false;
     engine_NoteAsset(path, engine_FileStamp(path));
-    std::vector<uint8_t> bytes;
-    bool tooLarge = false;
     char why[SCENE_WHY_SIZE] = "";
-    Lib3dsFile *file = nullptr;
-    if (engine_ReadFile(path, SCENE_MAX_FILE_BYTES, &bytes, &tooLarge)) {
-        file = scene_Read3ds(bytes.data(), bytes.size(), why, sizeof why);
-    } else if (tooLarge) {
-        snprintf(why, sizeof why, "file larger than %zu bytes", SCENE_MAX_FILE_BYTES);
-    } else {
-        trace_Error(LOAD, name);
-        return false;
-    }
-    bytes = std::vector<uint8_t>(); // lib3ds keeps its own copy of what it read
+    bool reported = false;
+    Lib3dsFile *file = readScene(path, name, why, sizeof why, &reported);
     if (!file) {
+        if (reported) return false;
         // The log keeps its one fixed line; the reason goes to stderr with the same name.
         fprintf(stderr, "vortan: error: %s: %s (%s)\n", LOAD, name, why);
         trace_ErrorLogOnly(LOAD, name);
@@ -295,16 +386,27 @@ bool scene_LoadSlot(int slot, const char *name) {
     scene.slots[slot] = file;
     trace_Printf("- _Vortan_ \tsuccess on glLoadSceneSlot : %s\n", name);
     if (!scene.cameraSet && file->cameras) setCamera(file->cameras->name);
-    // Meshes no node shows (a converter's file has no keyframer) get nodes of their own.
     std::vector<Lib3dsNode *> made;
-    for (Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next)
-        if (Lib3dsNode *node = scene_AddMeshNode(file, mesh)) made.push_back(node);
-    lib3ds_file_eval(file, 0.0f);
-    scene_DefaultView(file, &scene.framing[size_t(slot)]);
+    if (taking) {
+        made = taking->made;
+        scene.framing[size_t(slot)] = taking->framing;
+        for (const PreparedMesh &mesh : taking->meshes) keepGeometry(slot, mesh.geometry);
+    } else {
+        // Meshes no node shows (a converter's file has no keyframer) get nodes of their own.
+        for (Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next)
+            if (Lib3dsNode *node = scene_AddMeshNode(file, mesh)) made.push_back(node);
+        lib3ds_file_eval(file, 0.0f);
+        scene_DefaultView(file, &scene.framing[size_t(slot)]);
+    }
     compiling = {name, slot};
     for (Lib3dsNode *node : made) compileMesh(node, lib3ds_file_mesh_by_name(file, node->name), file, slot, false);
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_CompileNode(node, slot);
     compiling = {};
+    if (taking) {
+        for (Lib3dsMesh *mesh = file->meshes; mesh; mesh = mesh->next) mesh->user.d = 0;
+        delete taking;
+        taking = nullptr;
+    }
     return true;
 }
 

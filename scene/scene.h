@@ -3,10 +3,12 @@
 #pragma once
 #include <array>
 #include <cstddef>
+#include <vector>
 
 #include "scene/scene_file.h"
 #include "script/script.h"
 #include "state/engine_state.h"
+#include "state/loader.h"
 
 
 constexpr int SCENE_SLOTS = ENGINE_SCENE_SLOTS;
@@ -26,6 +28,7 @@ struct SceneState {
     std::array<float, SCENE_SLOTS> owedFrame{};
     std::array<bool, SCENE_SLOTS> owed{};
     std::array<SceneView, SCENE_SLOTS> framing{};  // each file's default view, made at its load
+    std::array<std::vector<unsigned>, SCENE_SLOTS> geometry{}; // the triangle lists node lists call
 };
 
 extern SceneState scene;
@@ -42,6 +45,11 @@ void glSetReplayFrame();
 // its meshes. Writes the success or error trace line; returns whether the file was loaded.
 // Needs a current GL context.
 bool scene_LoadSlot(int slot, const char *name);
+
+// What the loader does for "@glloadsceneslot": the file read and checked, its pose at frame 0,
+// its default view and each mesh's triangles compiled in the loader's GL context; the line
+// compiles only the node lists (material, textures by the slots as they are then).
+extern const LoaderKind SCENE_LOADER_KIND;
 
 // Compiles node and its subtree (children first) into display lists, looking meshes and
 // materials up in the file of slot.

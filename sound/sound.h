@@ -4,10 +4,14 @@
 #include <cstddef>
 
 #include "sound/sound_markers.h"
+#include "state/loader.h"
 
 // Handlers of "@initsound" (file name, mixing rate) and "@playsound".
 void soundStream_Init();
 void soundStream_Play();
+
+// What the loader does for "@initsound": the music file's bytes read ahead of the line.
+extern const LoaderKind MUSIC_LOADER_KIND;
 
 // Shutdown: closes the stream, then "\n_.________ Closing soundStream\n" on the console,
 // "- _Vortan_ \tclosing stream\n" in the trace log and "\n_.________ Closing Stream\n".

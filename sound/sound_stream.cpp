@@ -45,6 +45,21 @@ bool takeSpare(const char *path, const EngineFileStamp &stamp, std::vector<uint8
     return false;
 }
 
+// On the loader thread: the music file's bytes, read ahead of its line.
+void *prepareMusic(const char *path, int, size_t *bytes) {
+    auto *read = new std::vector<uint8_t>;
+    if (!engine_ReadFile(path, MAX_MUSIC_BYTES, read)) {
+        delete read;
+        return nullptr;
+    }
+    *bytes = read->size();
+    return read;
+}
+
+void discardMusic(void *data) { delete static_cast<std::vector<uint8_t> *>(data); }
+
+bool takePrepared(const char *path, std::vector<uint8_t> *bytes);
+
 // Runs on the mixing thread: touches no engine state, only prints its whole line at once.
 signed char streamEvent(SoundStream *, void *data, int, void *) {
     if (data) console_Printf("\nSYNCHPOINT : \"%s\"\n", static_cast<const char *>(data));
@@ -82,6 +97,18 @@ void reportTooMany(const char *path) {
 }
 } // namespace
 
+const LoaderKind MUSIC_LOADER_KIND = {"music", prepareMusic, discardMusic};
+
+namespace {
+bool takePrepared(const char *path, std::vector<uint8_t> *bytes) {
+    auto *read = static_cast<std::vector<uint8_t> *>(loader_Take(script_CurrentLine(), &MUSIC_LOADER_KIND, path, 0));
+    if (!read) return false;
+    bytes->swap(*read);
+    delete read;
+    return true;
+}
+} // namespace
+
 void soundStream_Init() {
     int rate = 0;
     if (!mixingRate(&rate)) return;
@@ -95,7 +122,8 @@ void soundStream_Init() {
     const EngineFileStamp stamp = engine_FileStamp(path);
     if (pathFits) engine_NoteAsset(path, stamp);
     std::vector<uint8_t> bytes;
-    if (!pathFits || (!takeSpare(path, stamp, &bytes) && !engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes)))
+    if (!pathFits || (!takeSpare(path, stamp, &bytes) && !takePrepared(path, &bytes) &&
+                      !engine_ReadFile(path, MAX_MUSIC_BYTES, &bytes)))
         return reportMissing(pathFits ? path : script_Param(1));
     // From here on a failure replaces the handle with the failed result, as an open that fails
     // does, so a later "@playsound" reports it rather than restarting earlier music.

@@ -61,7 +61,7 @@ bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char 
 }
 
 namespace {
-char readProblem[128] = ""; // why the last engine_ReadFile failed
+thread_local char readProblem[128] = ""; // why this thread's last engine_ReadFile failed
 } // namespace
 
 bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes, bool *tooLarge) {

@@ -70,6 +70,7 @@ struct EngineOptions {
     int presetWidth = 0;              // a settings file's resolution (0: none), offered first
     int presetHeight = 0;             // and selected by the setup dialog
     int refreshRate = 0;              // full screen's refresh rate in Hz (0: the highest)
+    bool loadAhead = true;            // files of load lines decoded ahead on the loader thread
 };
 
 struct EngineState {
@@ -127,7 +128,7 @@ bool engine_BuildPath(char *path, size_t pathSize, const char *name, const char 
 // waits on it.
 bool engine_ReadFile(const char *path, size_t maxBytes, std::vector<uint8_t> *bytes, bool *tooLarge = nullptr);
 
-// Why the last engine_ReadFile failed, in one line ("No such file or directory", "a FIFO, not
+// Why this thread's last engine_ReadFile failed, in one line ("No such file or directory", "a FIFO, not
 // a file", "larger than N bytes (M bytes)"); "" after a success.
 const char *engine_ReadProblem();
 
