@@ -163,7 +163,7 @@ for h in "${host_list[@]+"${host_list[@]}"}"; do
     die "cannot send the show to $h (over: $ssh_command)"
   info=$($ssh_command "$h" "bash '$remote/job.sh' info" </dev/null 2>&1) || die "$h cannot run the engine: $info"
   if [ "$info" != "$here_info" ]; then
-    diff <(echo "$here_info") <(echo "$info") | sed -n 's/^</  here:/p; s/^>/  '"$h"':/p' >&2
+    { diff <(echo "$here_info") <(echo "$info") || true; } | sed -n 's/^</  here:/p; s/^>/  '"$h"':/p' >&2
     die "refused: $h would draw other pixels than this machine (above)"
   fi
 done
