@@ -711,8 +711,8 @@ int runShow() {
     } else if (options.frameFirst > 0) {
         const ForwardEnd end = fastForward(0.0, clock, options.frameFirst);
         if (end.ended) {
-            fprintf(stderr, "vortan: --frames %ld:%ld: the show has only %ld frames at %g fps (its \"@end\" comes first)\n",
-                    options.frameFirst, options.frameEnd, std::lround(end.first * options.fps), options.fps);
+            fprintf(stderr, "vortan: --frames %ld:%ld starts past the show's end: its \"@end\" comes at frame %ld (at %g fps)\n",
+                    options.frameFirst, options.frameEnd, std::lround(end.first * options.fps) - 1, options.fps);
             texture_SetCache(false);
             shutdown();
             endCapture(options);
