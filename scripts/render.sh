@@ -89,6 +89,9 @@ ssh_command="${VORTAN_SSH:-ssh}"
 # --- The stage: what every machine renders from (the engine, the show's files, the job), beside
 # the finished segments, in OUT.parts/.
 out="$(realpath -m "$out")"
+if [ -e "$out" ] && ! ffprobe -v error -show_entries format=format_name -of csv=p=0 "$out" >/dev/null 2>&1; then
+  die "$out exists and is not a video: not replaced"
+fi
 mkdir -p "$(dirname "$out")"
 parts="$out.parts"
 mkdir -p "$parts/show"
@@ -136,7 +139,7 @@ exit 1
 JOB
 
 # A render goes on only with what it began with: the same engine, show and settings.
-key=$( (cd "$parts" && cat vortan settings job.sh && find show -type f | sort | xargs cat) | sha256sum | cut -c1-16)
+key=$( (cd "$parts" && cat vortan settings job.sh && find show -type f -print0 | sort -z | xargs -0 cat) | sha256sum | cut -c1-16)
 if [ -f "$parts/key" ] && [ "$(cat "$parts/key")" != "$key" ]; then
   say "the engine, the show or the settings changed since the last render: its segments are made again"
   rm -f "$parts"/seg-* "$parts/frames" "$parts/soundtrack.wav"

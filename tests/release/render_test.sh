@@ -85,6 +85,9 @@ if [ "$mode" = local ]; then
   "$src/scripts/render.sh" "$show/render.qlo" "$tmp/out.mp4" --jobs 2 --lossless --segment 1 --resolution $size \
     --fps $fps 2>"$tmp/mp4.err" || { cat "$tmp/mp4.err"; fail "the .mp4 render failed"; }
   diff <(pictures "$tmp/single.mkv") <(pictures "$tmp/out.mp4") >/dev/null || fail "out.mp4: the frames differ from the single run's"
+  # Each segment (10 frames) starts with a key frame.
+  keys=$(ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 "$tmp/out.mp4" | grep -n '^K' | cut -d: -f1 | xargs)
+  for k in $(seq 1 10 "$frames"); do [[ " $keys " == *" $k "* ]] || fail "out.mp4: no key frame at packet $k (only at $keys)"; done
   # Refusals: a bad option is a usage error.
   status=0
   "$src/scripts/render.sh" "$show" "$tmp/x.mp4" --samples 3 2>"$tmp/bad.err" || status=$?
