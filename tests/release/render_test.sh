@@ -69,6 +69,8 @@ if [ "$mode" = local ]; then
   done
   kill -INT -- -$render 2>/dev/null || true
   wait $render && fail "the stopped render ended well" || true
+  # Its jobs end on their own signal: a segment may still be finished meanwhile.
+  for _ in $(seq 300); do pgrep -g $render >/dev/null || break; sleep 0.1; done
   [ ! -e "$tmp/out.mkv" ] || fail "a stopped render left a video"
   kept=$(ls "$tmp/out.mkv.parts" | grep -c '^seg-[0-9]*\.mkv$' || true)
   [ "$kept" -ge 1 ] || fail "no finished segment was kept: $(ls "$tmp/out.mkv.parts")"
