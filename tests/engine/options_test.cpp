@@ -85,6 +85,7 @@ TEST(Options, HelpVersionAndWrongInput) {
              {{"--frames", "5:5"}, "(FIRST:END, whole frame numbers from 0, END above FIRST"}, {{"--frames", "1.5:3"}, "for --frames"},
              {{"--frames", "-1:3"}, "for --frames"}, {{"--frames", "0:9"}, "--frames goes with --capture, --video"},
              {{"--frames", "2:9", "--capture", "c", "--start", "1"}, "not with --start, --duration or --watch"},
+             {{"--frames", "2:9", "--video", "v.mp4", "--duration", "1"}, "not with --start"}, {{"--loop", ":5"}, "for --loop"},
              {{"--video", "v.mp4", "--video-codec", "ffv1"}, "name the video .mkv"}, {{"--video-codec", "x264rgb"}, "goes with --video"},
              {{"--video", "v.webm", "--video-codec", "x264rgb"}, "holds VP9"}, {{"--video-codec", "h265"}, "(h264, ffv1 or x264rgb)"},
              {{"--soundtrack", "s.wav", "--timedemo"}, "the soundtrack alone"}, {{"--samples", "3"}, "(2, 4 or 8)"},
@@ -97,6 +98,7 @@ TEST(Options, HelpVersionAndWrongInput) {
         EXPECT_NE(p.err.find("\nusage: vortan"), std::string::npos) << bad[0];
     }
     for (const char *video : {"a.MKV", "dir/b.mov", "c.webm", "d.mp4"}) EXPECT_EQ(parse({"--video", video}).result, OPTIONS_RUN) << video;
+    for (const char *n : {"2", "4", "8"}) EXPECT_EQ(parse({"--samples", n}).result, OPTIONS_RUN) << n;
 }
 
 TEST(Options, ReleaseSettingsFileGivesDefaultsAndNamesBadLines) {
