@@ -10,8 +10,9 @@ die() { echo "vortan-render: $*" >&2; exit 1; }
 usage() {
   cat <<'TEXT'
 usage: scripts/render.sh SHOW OUT.mp4 [options]
-SHOW is a script, or a folder holding datas/opal.qlo or opal.qlo (the show plays from the script's folder, or
-from the folder above when the script lies in datas/). OUT is .mp4, .mkv or .mov.
+SHOW is a script, or a folder holding datas/opal.qlo or opal.qlo (the show plays from the
+script's folder, or from the folder above when the script lies in datas/). OUT is .mp4, .mkv
+or .mov.
   --jobs N             segments rendered at once on each machine (default: one per core)
   --hosts LIST         user@host,... : render on these machines over ssh (the engine and the
                        show are sent, the segments come back); VORTAN_SSH sets the ssh command
