@@ -65,6 +65,7 @@ struct CaptureState {
     PlatformProgram ffmpeg;
     char videoPath[ENGINE_PATH_SIZE] = "";
     char stream[ENGINE_PATH_SIZE + 32] = ""; // the picture-only video until the sound is added
+    int codec = CAPTURE_H264;
 };
 CaptureState capture;
 
@@ -283,7 +284,9 @@ bool addSoundtrack(const char *wavPath) {
         for (const char *word : words) argv[n++] = word;
     };
     add({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", stream});
-    if (withSound) add({"-i", wav, "-c:a", kind && kind->vp9 ? "libopus" : "aac", "-shortest"});
+    // A lossless picture in Matroska gets lossless sound too.
+    const bool flac = capture.codec != CAPTURE_H264 && kind && !strcmp(kind->format, "matroska");
+    if (withSound) add({"-i", wav, "-c:a", kind && kind->vp9 ? "libopus" : flac ? "flac" : "aac", "-shortest"});
     add({"-c:v", "copy", "-f", kind ? kind->format : "mp4", output});
     argv[n] = nullptr;
     const int status = platform_RunProgram(argv);
@@ -332,6 +335,7 @@ bool capture_Begin(const char *dir, double fps) {
 }
 
 long capture_Frame() { return capture.frame; }
+long capture_ShowFrame() { return capture.firstFrame + capture.frame; }
 double capture_Clock() { return double(capture.firstFrame + capture.frame) / capture.fps; }
 void capture_NextFrame() { ++capture.frame; }
 void capture_SetFirstFrame(long firstFrame) { capture.firstFrame = firstFrame > 0 ? firstFrame : 0; }
@@ -344,15 +348,23 @@ bool capture_WritePng(const char *path, const unsigned char *rgb, int width, int
 bool capture_StartVideo(const CaptureVideoSettings &settings) {
     text_CopyBounded(capture.videoPath, settings.path);
     snprintf(capture.stream, sizeof capture.stream, "%s/%s", settings.workDir, CAPTURE_STREAM_NAME);
-    char size[32], rate[32], quality[16], stream[ENGINE_PATH_SIZE + 40];
+    capture.codec = settings.codec;
+    char size[32], rate[32], quality[16], stream[ENGINE_PATH_SIZE + 40], filters[96];
     snprintf(size, sizeof size, "%dx%d", settings.width, settings.height);
     snprintf(rate, sizeof rate, "%.9g", capture.fps);
     snprintf(quality, sizeof quality, "%d", settings.quality);
     snprintf(stream, sizeof stream, "file:%s", capture.stream);
-    // GL reads rows bottom first: ffmpeg turns the picture over. x264's 4:2:0 output needs even
-    // edges: an odd window gets one black row or column more.
-    const bool odd = (settings.width % 2) != 0 || (settings.height % 2) != 0;
-    const char *filters = odd ? "vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2" : "vflip";
+    // GL reads rows bottom first: ffmpeg turns the picture over. A supersampled picture is
+    // averaged down, each K x K block into one pixel. x264's 4:2:0 output needs even edges: an
+    // odd size gets one black row or column more.
+    const int k = std::max(settings.scaleDown, 1);
+    const int width = settings.width / k, height = settings.height / k;
+    const bool odd = settings.codec == CAPTURE_H264 && ((width % 2) != 0 || (height % 2) != 0);
+    char scale[48];
+    snprintf(scale, sizeof scale, ",scale=%d:%d:flags=area", width, height);
+    text_CopyBounded(filters, "vflip");
+    if (k > 1) text_AppendBounded(filters, scale);
+    if (odd) text_AppendBounded(filters, ",pad=ceil(iw/2)*2:ceil(ih/2)*2");
     // Matroska keeps what was written when ffmpeg stops early; VP9 for WebM, its speed from the
     // preset (cpu-used 0 is its slowest).
     const VideoKind *kind = videoKind(settings.path);
@@ -366,8 +378,11 @@ bool capture_StartVideo(const CaptureVideoSettings &settings) {
         for (const char *word : words) argv[n++] = word;
     };
     if (kind && kind->vp9) add({"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", quality, "-row-mt", "1", "-cpu-used", cpuUsed});
+    else if (settings.codec == CAPTURE_FFV1) add({"-c:v", "ffv1", "-level", "3", "-slices", "4", "-g", "1", "-pix_fmt", "bgr0"});
+    else if (settings.codec == CAPTURE_X264RGB) add({"-c:v", "libx264rgb", "-preset", settings.preset, "-qp", "0", "-pix_fmt", "bgr0"});
     else add({"-c:v", "libx264", "-preset", settings.preset, "-crf", quality});
-    add({"-pix_fmt", "yuv420p", "-f", "matroska", stream});
+    if (settings.codec == CAPTURE_H264) add({"-pix_fmt", "yuv420p"});
+    add({"-f", "matroska", stream});
     argv[n] = nullptr;
     if (!platform_StartProgram(argv, true, capture.ffmpeg)) {
         if (errno == ENOENT) {
@@ -436,6 +451,20 @@ void capture_RemoveDir(const char *dir) {
 }
 
 bool capture_IsVideoName(const char *path) { return videoKind(path) != nullptr; }
+
+int capture_CodecIndex(const char *name) {
+    for (int i = 0; i < int(sizeof CAPTURE_CODECS / sizeof CAPTURE_CODECS[0]); ++i)
+        if (!strcmp(name, CAPTURE_CODECS[i])) return i;
+    return -1;
+}
+
+const char *capture_CheckCodecName(int codec, const char *path) {
+    const VideoKind *kind = videoKind(path);
+    if (!kind || codec == CAPTURE_H264) return nullptr;
+    if (codec == CAPTURE_FFV1 && strcmp(kind->format, "matroska") != 0) return "FFV1 is written into Matroska: name the video .mkv";
+    if (kind->vp9) return "a .webm video holds VP9: name the video .mp4, .mkv or .mov";
+    return nullptr;
+}
 
 int capture_PresetIndex(const char *name) {
     for (int i = 0; i < int(sizeof CAPTURE_PRESETS / sizeof CAPTURE_PRESETS[0]); ++i)

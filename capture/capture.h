@@ -16,13 +16,24 @@ bool capture_Begin(const char *dir, double fps);
 // a show played from 0).
 void capture_SetFirstFrame(long firstFrame);
 
+// The video codecs of --video-codec: H.264 in 4:2:0 (the default, what players take), FFV1
+// (lossless, in Matroska) and H.264 on the RGB pictures at quantiser 0 (lossless).
+enum CaptureCodec { CAPTURE_H264 = 0, CAPTURE_FFV1 = 1, CAPTURE_X264RGB = 2 };
+constexpr const char *CAPTURE_CODECS[] = {"h264", "ffv1", "x264rgb"};
+// A codec's place in CAPTURE_CODECS, -1 for none.
+int capture_CodecIndex(const char *name);
+// Null when the codec goes into the video file path names, else why not.
+const char *capture_CheckCodecName(int codec, const char *path);
+
 // What the video encoder is given: quality as x264's crf (0 best .. 51), its preset name.
 struct CaptureVideoSettings {
     const char *path = "";       // the video file
     const char *workDir = "";    // a folder for the picture-only stream until the sound is added
-    int width = 640, height = 480;
+    int width = 640, height = 480; // the pictures read back
     int quality = 18;
     const char *preset = "medium";
+    int codec = CAPTURE_H264;
+    int scaleDown = 1;           // the video is width / scaleDown x height / scaleDown (supersampling)
 };
 
 // The picture-only stream's name in a video's temporary folder, until the sound is added.
@@ -54,8 +65,10 @@ bool capture_WriteFrame(int width, int height);
 // Moves the virtual clock to the next frame.
 void capture_NextFrame();
 
-// The current frame number (from 0) and the clock reading ((firstFrame + frame) / fps).
+// The current frame number (from 0), its number in the whole show (firstFrame + frame) and the
+// clock reading ((firstFrame + frame) / fps).
 long capture_Frame();
+long capture_ShowFrame();
 double capture_Clock();
 
 enum CaptureResult {

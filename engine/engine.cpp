@@ -47,6 +47,7 @@ struct RunState {
     EngineNoticeHook noticeHook = nullptr;
     bool capturing = false;    // frames read back: PNG files, a video or both
     bool virtualClock = false; // capture or time demo: frame k reads k / fps
+    bool soundOnly = false;    // --soundtrack: the script and the sound run, nothing is drawn
     char workDir[ENGINE_PATH_SIZE] = ""; // a video's temporary folder (its picture stream, and
                                          // the soundtrack without --capture)
     double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
@@ -174,6 +175,7 @@ void selectFrameTextureUnit() {
 struct ForwardEnd {
     double first = 0.0;
     double previous = 0.0;
+    bool ended = false; // the script's end came first
 };
 
 // Plays the show unseen from clock 0 up to the script time target, frame by frame on the grid of
@@ -181,17 +183,19 @@ struct ForwardEnd {
 // what drawing would advance (the scene's replay, layer fades and drifts), so the first frame
 // shown is the frame playing from 0 would show. Script time is the clock less demoStart, so
 // "@setdemostart" lines count as they do in play. Music played in these frames is held and then
-// placed as far in as the show has gone since.
-ForwardEnd fastForward(double target, EngineClock clock) {
+// placed as far in as the show has gone since. With frames >= 0 the target is that frame of the
+// clock instead (--frames), whatever the script time.
+ForwardEnd fastForward(double target, EngineClock clock, long frames = -1) {
     const double fps = engine.options.fps;
     const double epsilon = 0.5 / fps / 1000.0; // below any frame step: a stamp on the grid counts
+    const auto reached = [&](long k) { return frames >= 0 ? k >= frames : double(k) / fps - engine.demoStart >= target - epsilon; };
     ForwardEnd end;
     engine_SetClock(forwardClock);
     // Script time never runs ahead of the clock, so the clock bounds the frames; a script that
     // keeps restarting its time is cut off there.
-    const long most = long(std::ceil((target + OPTIONS_MAX_START) * fps));
+    const long most = frames >= 0 ? frames : long(std::ceil((target + OPTIONS_MAX_START) * fps));
     long k = 0;
-    for (; k < most && double(k) / fps - engine.demoStart < target - epsilon && platform_StopSignal() == 0; ++k) {
+    for (; k < most && !reached(k) && platform_StopSignal() == 0; ++k) {
         const double now = double(k) / fps;
         const double frameDelta = k == 0 ? 0.0 : double(float(now - end.previous));
         end.previous = now;
@@ -202,14 +206,16 @@ ForwardEnd fastForward(double target, EngineClock clock) {
         if (engine.runStatus == -1) {
             // The end came before the start time: step back onto the end line, so the first
             // shown frame reaches it again and the show ends there.
-            fprintf(stderr, "vortan: the script ends (\"@end\") before script time %g s: only its last frame is "
-                    "shown\n", target);
+            if (frames < 0)
+                fprintf(stderr, "vortan: the script ends (\"@end\") before script time %g s: only its last frame is "
+                        "shown\n", target);
+            end.ended = true;
             script.currentLine--;
             engine.runStatus = 0;
             ++k;
             break;
         }
-        if (double(k + 1) / fps - engine.demoStart >= target - epsilon) {
+        if (reached(k + 1)) {
             // The last unseen frame is drawn, so the first shown frame starts from the GL state a
             // played frame leaves behind: glow targets, depth function.
             scene_CatchUp();
@@ -413,6 +419,7 @@ void frameLoop(EngineClock clock) {
         const double clockNow = engine_Time();
         const double now = transport_Clock(clockNow);
         if (options.duration >= 0 && now >= run.firstShown + options.duration) break;
+        if (options.frameEnd >= 0 && capture_ShowFrame() >= options.frameEnd) break;
         // Look n falls due at t0 + n x interval (not summed up, and with a margin for the clock's
         // rounding), so on the capture clock it falls on the same frames on every machine. A
         // seek back or a resume sets the clock back: the looks count from there.
@@ -446,11 +453,12 @@ void frameLoop(EngineClock clock) {
             console_Printf("line : %d _ status : %d ", line, engine.runStatus);
             console_Printf("# %f \r ", now);
         }
-        engine_DrawFrame(frameDelta);
+        if (!run.soundOnly) engine_DrawFrame(frameDelta);
         if (!run.virtualClock) transport_DrawHud(now, fpsShown);
         if (run.virtualClock) {
             if (run.capturing) written = capture_WriteFrame(engine.screenWidth, engine.screenHeight);
-            sound_CaptureFrame(capture_Frame());
+            // Each frame's sound is its slice of the whole show's soundtrack, wherever the run began.
+            sound_CaptureFrame(capture_ShowFrame());
             stats_Frame(capture_Frame(), now);
             capture_NextFrame();
             if (!written || sound_CaptureFailed()) engine.runStatus = -1;
@@ -458,7 +466,7 @@ void frameLoop(EngineClock clock) {
             stats_Frame(fpsFrames++, now);
         }
         glfwPollEvents(); // the key and size callbacks run here, before the swap
-        glfwSwapBuffers(run.window);
+        if (!run.soundOnly) glfwSwapBuffers(run.window);
         const bool closed = glfwWindowShouldClose(run.window);
         if (!closed && glfwGetKey(run.window, GLFW_KEY_ESCAPE) == GLFW_PRESS) engine.runStatus = -1;
         if (closed) engine.runStatus = -1;
@@ -478,8 +486,10 @@ void shutdown() {
     trace_Write("- _Vortan_ \tGLFW terminate\n");
 }
 
-bool openWindow() {
+bool openWindow(bool visible = true) {
     engine_WindowHints();
+    if (!visible) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    if (engine.options.samples > 0) glfwWindowHint(GLFW_SAMPLES, engine.options.samples);
     // Full screen at a release's refresh rate (compos ask for 60 Hz); otherwise GLFW takes the highest.
     if (engine.options.refreshRate > 0) glfwWindowHint(GLFW_REFRESH_RATE, engine.options.refreshRate);
     GLFWmonitor *monitor = engine.windowMode == ENGINE_FULLSCREEN ? glfwGetPrimaryMonitor() : nullptr;
@@ -559,7 +569,8 @@ bool resolveLoop(const char *span, double *a, double *b) {
 // started later, once the window is open. -1 to go on, else the exit status.
 int beginCapture(const EngineOptions &options) {
     run.capturing = options.captureDir[0] || options.videoPath[0];
-    run.virtualClock = run.capturing || options.timedemo;
+    run.soundOnly = options.soundtrackPath[0] != '\0';
+    run.virtualClock = run.capturing || options.timedemo || run.soundOnly;
     run.workDir[0] = '\0';
     if (options.videoPath[0] && !capture_CheckVideoTarget(options.videoPath, options.overwrite)) return 4;
     if (options.videoPath[0] && !capture_MakeTempDir(run.workDir, sizeof run.workDir)) return 4;
@@ -571,6 +582,7 @@ int beginCapture(const EngineOptions &options) {
 const char *soundtrackPath(const EngineOptions &options) {
     static char path[ENGINE_PATH_SIZE + 16];
     const char *dir = options.captureDir[0] ? options.captureDir : run.workDir;
+    if (run.soundOnly) return options.soundtrackPath;
     if (!run.capturing) return nullptr;
     snprintf(path, sizeof path, "%s/soundtrack.wav", dir);
     return path;
@@ -584,6 +596,8 @@ bool startVideo(const EngineOptions &options) {
     video.height = engine.screenHeight;
     video.quality = options.videoQuality;
     video.preset = options.videoPreset;
+    video.codec = options.videoCodec;
+    video.scaleDown = options.supersample;
     return capture_StartVideo(video);
 }
 
@@ -613,8 +627,44 @@ int engine_RunShow() {
 }
 
 namespace {
+// --samples: the window must have the samples asked for, or the pictures would not be the ones
+// another machine draws with them. False, said on standard error, when it has fewer.
+bool checkSamples() {
+    if (engine.options.samples <= 0) return true;
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    if (samples >= engine.options.samples) return true;
+    fprintf(stderr, "vortan: --samples %d: the GL gives this window %d samples a pixel\n", engine.options.samples, samples);
+    return false;
+}
+
+// --gl-info: what decides the pixels a machine draws, one "key: value" a line, to compare
+// machines before a render is split among them.
+int printGlInfo() {
+    glfwSetErrorCallback(glfwError);
+    if (!glfwInit()) {
+        engine_FatalNotice("Error in GL init !");
+        return -1;
+    }
+    if (!openWindow(false)) {
+        engine_FatalNotice("Error in GL init !");
+        glfwTerminate();
+        return -1;
+    }
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    printf("version: %s\nrenderer: %s\nvendor: %s\ngl: %s\nsamples: %d\n", options_Version(),
+           reinterpret_cast<const char *>(glGetString(GL_RENDERER)), reinterpret_cast<const char *>(glGetString(GL_VENDOR)),
+           reinterpret_cast<const char *>(glGetString(GL_VERSION)), int(samples));
+    fflush(stdout);
+    glfwTerminate();
+    run.window = nullptr;
+    return 0;
+}
+
 int runShow() {
     const EngineOptions &options = engine.options;
+    if (options.glInfo) return printGlInfo();
     const int refused = beginCapture(options);
     if (refused >= 0) return refused;
     const EngineClock clock = run.virtualClock ? captureClock : glfwClock;
@@ -659,10 +709,10 @@ int runShow() {
     setFixedGlState();
     resetShowState();
     trace_Write("- _Vortan_ \tinit resources\n");
-    if (options.videoPath[0] && !startVideo(options)) {
+    if (!checkSamples()) {
         shutdown();
         endCapture(options);
-        return 4;
+        return -1;
     }
     if (run.virtualClock) sound_CaptureBegin(soundtrackPath(options), options.fps);
     run.clock = clock;
@@ -688,10 +738,33 @@ int runShow() {
         else glfwSetTime(end.first); // the first frame shows the start time
         fprintf(stderr, "vortan: starting at script time %.3f s: clock %.3f s, frame %ld of the show at %g fps\n",
                 end.first - engine.demoStart, end.first, firstFrame, options.fps);
+    } else if (options.frameFirst > 0) {
+        const ForwardEnd end = fastForward(0.0, clock, options.frameFirst);
+        if (end.ended) {
+            fprintf(stderr, "vortan: --frames %ld:%ld starts past the show's end: its \"@end\" comes at frame %ld (at %g fps)\n",
+                    options.frameFirst, options.frameEnd, std::lround(end.first * options.fps) - 1, options.fps);
+            texture_SetCache(false);
+            shutdown();
+            endCapture(options);
+            return 2;
+        }
+        run.previous = end.previous;
+        run.firstShown = end.first;
+        capture_SetFirstFrame(options.frameFirst);
+    }
+    // ffmpeg starts once the first frame is known to come.
+    if (options.videoPath[0] && !startVideo(options)) {
+        texture_SetCache(false);
+        shutdown();
+        endCapture(options);
+        return 4;
     }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
     if (loopB > loopA) transport_SetLoop(loopA, loopB);
-    stats_Begin(run.virtualClock ? options.fps : 0.0, options.duration >= 0 ? run.firstShown + options.duration : -1);
+    // The progress line counts to the range's last frame, half a frame before the next.
+    const double limit = options.frameEnd >= 0 ? (double(options.frameEnd) - 0.5) / options.fps
+                         : options.duration >= 0 ? run.firstShown + options.duration : -1;
+    stats_Begin(run.virtualClock ? options.fps : 0.0, limit);
     frameLoop(clock);
     stats_End();
     texture_SetCache(false);

@@ -72,6 +72,22 @@ template <size_t N> bool readPath(const char *text, char (&destination)[N]) {
     return true;
 }
 
+// "A:B", whole numbers with 0 <= A < B.
+bool readFrames(const char *text, long *first, long *end) {
+    const char *colon = strchr(text, ':');
+    if (!colon) return false;
+    char a[32];
+    if (size_t(colon - text) >= sizeof a) return false;
+    memcpy(a, text, size_t(colon - text));
+    a[colon - text] = '\0';
+    double low = -1, high = -1;
+    if (!readNumber(a, 0, OPTIONS_MAX_FRAME, &low) || !readNumber(colon + 1, 0, OPTIONS_MAX_FRAME, &high)) return false;
+    if (low != std::floor(low) || high != std::floor(high) || high <= low) return false;
+    *first = long(low);
+    *end = long(high);
+    return true;
+}
+
 // A sync-point name (as a time stamp may hold), possibly with an offset: "drop", "build-2".
 bool isName(const char *text) { return script_IsNameStamp(text); }
 
@@ -82,14 +98,16 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     const bool takesValue = !strcmp(name, "--resolution") || !strcmp(name, "--capture") || !strcmp(name, "--fps") ||
                             !strcmp(name, "--duration") || !strcmp(name, "--script") ||
                             !strcmp(name, "--start") || !strcmp(name, "--video") || !strcmp(name, "--loop") ||
-                            !strcmp(name, "--video-quality") || !strcmp(name, "--video-preset");
+                            !strcmp(name, "--video-quality") || !strcmp(name, "--video-preset") ||
+                            !strcmp(name, "--frames") || !strcmp(name, "--video-codec") ||
+                            !strcmp(name, "--soundtrack") || !strcmp(name, "--samples") || !strcmp(name, "--supersample");
     if (!takesValue && p.inlineValue) return fail(p, "option %s takes no value", name);
     if (!strcmp(name, "--help")) {
         options_PrintUsage(out);
         return OPTIONS_EXIT_OK;
     }
     if (!strcmp(name, "--version")) {
-        fprintf(out, "vortan %s\n", VORTAN_VERSION);
+        fprintf(out, "vortan %s\n", options_Version());
         return OPTIONS_EXIT_OK;
     }
     if (!strcmp(name, "--no-dialog")) { o.noDialog = true; return OPTIONS_RUN; }
@@ -103,6 +121,7 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     if (!strcmp(name, "--overwrite")) { o.overwrite = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--timedemo")) { o.timedemo = o.noDialog = true; return OPTIONS_RUN; }
     if (!strcmp(name, "--load-on-line")) { o.loadAhead = false; return OPTIONS_RUN; }
+    if (!strcmp(name, "--gl-info")) { o.glInfo = o.noDialog = true; return OPTIONS_RUN; }
     if (!takesValue) return fail(p, "unknown option %s", name);
 
     const char *value = takeValue(p);
@@ -146,13 +165,64 @@ int parseOption(Parser &p, const char *name, FILE *out) {
         ok = capture_PresetIndex(value) >= 0;
         if (ok) text_CopyBounded(o.videoPreset, value);
         range = "ultrafast, superfast, veryfast, faster, fast, medium, slow, slower, veryslow or placebo";
+    } else if (!strcmp(name, "--frames")) {
+        ok = readFrames(value, &o.frameFirst, &o.frameEnd);
+        range = "FIRST:END, whole frame numbers from 0, END above FIRST: frames FIRST to END-1";
+    } else if (!strcmp(name, "--video-codec")) {
+        o.videoCodec = capture_CodecIndex(value);
+        ok = o.videoCodec >= 0;
+        range = "h264, ffv1 or x264rgb";
+    } else if (!strcmp(name, "--soundtrack")) {
+        ok = readPath(value, o.soundtrackPath);
+        o.noDialog = true;
+    } else if (!strcmp(name, "--samples")) {
+        double n = 0;
+        ok = readNumber(value, 2, 8, &n) && (n == 2 || n == 4 || n == 8);
+        o.samples = int(n);
+        range = "2, 4 or 8";
+    } else if (!strcmp(name, "--supersample")) {
+        double k = 0;
+        ok = readNumber(value, 1, OPTIONS_MAX_SUPERSAMPLE, &k) && k == std::floor(k);
+        o.supersample = int(k);
+        range = "a whole number, 1 to 4";
     }
     if (ok) return OPTIONS_RUN;
     char message[256];
     snprintf(message, sizeof message, "bad value \"%%s\" for %%s%s%s%s", range[0] ? " (" : "", range, range[0] ? ")" : "");
     return fail(p, message, value, name);
 }
+// The options of a render that go together: a frame range, the video's codec, the soundtrack
+// alone and the supersampling.
+int checkRender(Parser &p) {
+    EngineOptions &o = p.state->options;
+    const bool writes = o.captureDir[0] || o.videoPath[0];
+    if (o.frameFirst >= 0 && !writes && !o.timedemo && !o.soundtrackPath[0])
+        return fail(p, "%s goes with --capture, --video, --soundtrack or --timedemo", "--frames");
+    if (o.frameFirst >= 0 && (o.start > 0 || o.startName[0] || o.duration >= 0 || o.watch))
+        return fail(p, "%s says where the run starts and ends: not with --start, --duration or --watch", "--frames");
+    if (o.soundtrackPath[0] && (writes || o.timedemo))
+        return fail(p, "%s writes the soundtrack alone: not with --capture, --video or --timedemo", "--soundtrack");
+    if (o.videoCodec != 0 && !o.videoPath[0]) return fail(p, "%s goes with --video", "--video-codec");
+    if (o.videoCodec != 0 && capture_CheckCodecName(o.videoCodec, o.videoPath) != nullptr)
+        return fail(p, "--video-codec %s: %s", CAPTURE_CODECS[o.videoCodec], capture_CheckCodecName(o.videoCodec, o.videoPath));
+    if (o.supersample > 1 && (!o.videoPath[0] || o.captureDir[0]))
+        return fail(p, "%s is scaled down by the video's encoder: it goes with --video and not with --capture",
+                    "--supersample");
+    const long width = long(p.state->screenWidth) * o.supersample, height = long(p.state->screenHeight) * o.supersample;
+    if (width > MAX_WINDOW_EDGE || height > MAX_WINDOW_EDGE) {
+        char size[48];
+        snprintf(size, sizeof size, "%ldx%ld", width, height);
+        return fail(p, "%s: the window it draws (%s) is larger than 16384 pixels", "--supersample", size);
+    }
+    if (o.soundtrackPath[0]) p.state->swapInterval = 0;
+    // The window is drawn at the multiple; the video's encoder scales it back down.
+    p.state->screenWidth = int(width);
+    p.state->screenHeight = int(height);
+    return OPTIONS_RUN;
+}
 } // namespace
+
+const char *options_Version() { return VORTAN_VERSION; }
 
 void options_PrintUsage(FILE *stream) {
     fputs("usage: vortan [options] [debug]\n"
@@ -183,6 +253,13 @@ void options_PrintUsage(FILE *stream) {
           "  --overwrite          let --video replace a file that is not a video\n"
           "  --video-quality CRF  x264 quality, 0 (best) to 51 (default 18)\n"
           "  --video-preset NAME  x264 preset, ultrafast .. placebo (default medium)\n"
+          "  --video-codec NAME   h264 (default), ffv1 (lossless, .mkv) or x264rgb (lossless RGB H.264)\n"
+          "  --frames A:B         with --capture, --video, --soundtrack or --timedemo: frames A to B-1\n"
+          "                       of the capture clock only, each as an unbroken run draws it\n"
+          "  --soundtrack FILE    write the soundtrack alone (WAV), drawing nothing\n"
+          "  --samples N          multisampled drawing (anti-aliasing): 2, 4 or 8 samples a pixel\n"
+          "  --supersample K      with --video: draw at K times the size, scaled down in the video\n"
+          "  --gl-info            print the version and the GL renderer, then end\n"
           "  --timedemo           play on the capture clock as fast as the machine draws, write\n"
           "                       nothing, and print the frame rate\n"
           "  --load-on-line       read and decode each file at its load line, not ahead on the\n"
@@ -221,6 +298,7 @@ int options_Parse(int argc, char **argv, EngineState *state, FILE *out, FILE *er
     if (o.loopSpan[0] && (o.captureDir[0] || o.videoPath[0] || o.timedemo))
         return fail(p, "%s works in a window, not with --capture, --video or --timedemo", "--loop");
     if (o.json && !o.inspect) return fail(p, "%s goes with --inspect only", "--json");
+    if (const int refused = checkRender(p); refused != OPTIONS_RUN) return refused;
     if (o.captureDir[0] || o.videoPath[0] || o.timedemo) state->swapInterval = 0;
     // The tail is the remaining words; only exactly "debug" means something, any other tail
     // is ignored as it always was.

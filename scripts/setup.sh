@@ -9,7 +9,7 @@ packages=(
   libglfw3-dev libglu1-mesa-dev libgl1-mesa-dri lib3ds-dev
   libsdl2-dev libsndfile1-dev libopenmpt-dev
   libfltk1.3-dev libjpeg-dev libpng-dev
-  xvfb xauth xdotool x11-utils imagemagick ffmpeg jq
+  xvfb xauth xdotool x11-utils imagemagick ffmpeg jq parallel rsync openssh-server openssh-client
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev libassimp-dev assimp-utils openscenegraph
 )
 

@@ -66,6 +66,13 @@ struct EngineOptions {
     char videoPreset[16] = "medium";  // x264's speed preset
     bool overwrite = false;           // --video may replace a file that is not a video
     bool timedemo = false;            // draw on the capture clock as fast as possible, write nothing
+    long frameFirst = -1;             // --frames A:B: frames A .. B-1 of the capture clock (-1: all)
+    long frameEnd = -1;
+    int videoCodec = 0;               // --video-codec, a place in capture's codec table
+    char soundtrackPath[ENGINE_PATH_SIZE] = ""; // non-empty: only the soundtrack, nothing drawn
+    bool glInfo = false;              // print the version and the GL renderer, then end
+    int samples = 0;                  // multisampling of the window (0: none)
+    int supersample = 1;              // drawn at this multiple of the size, scaled down in the video
     bool debugTail = false;           // the command-line tail was "debug"
     int presetWidth = 0;              // a settings file's resolution (0: none), offered first
     int presetHeight = 0;             // and selected by the setup dialog

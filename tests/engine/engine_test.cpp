@@ -91,6 +91,11 @@ TEST(EngineRun, CommandLineExitStatuses) {
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("--capture DIR"), std::string::npos);
     EXPECT_EQ(run.log, ""); // neither started the engine
+    if (vrun_HaveDisplay()) { // a frame range past the end is found once the show is played up to it
+        run = vrun_Run(dir, "--capture c --frames 5:9 --fps 10", "SDL_AUDIODRIVER=dummy");
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("--frames 5:9 starts past the show's end: its \"@end\" comes at frame 0 (at 10 fps)"), std::string::npos) << run.err;
+    }
 
     // A script that cannot be read ends the run at once, before the dialog: status 5 (1 for
     // --check). A FIFO or device would block or never end; timeout turns a hang into 124.

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "capture/capture.h"
 #include "engine/options.h"
 #include "tests/support/temp_dir.h"
 
@@ -46,6 +47,11 @@ TEST(Options, SettingsCaptureAndTail) {
     EXPECT_STREQ(engine.options.captureDir, "frames");
     EXPECT_TRUE(engine.options.noDialog && engine.swapInterval == 0);
     EXPECT_DOUBLE_EQ(engine.options.duration, 3.0);
+    // A render's frame range, lossless codec and anti-aliasing; supersampling draws the window larger.
+    EXPECT_EQ(parse({"--frames", "3:7", "--video", "v.mkv", "--video-codec", "ffv1", "--samples", "4", "--supersample", "2"}).result, OPTIONS_RUN);
+    EXPECT_EQ(std::make_tuple(engine.options.frameFirst, engine.options.frameEnd, engine.options.videoCodec, engine.options.samples,
+                              engine.options.supersample, engine.screenWidth, engine.screenHeight),
+              std::make_tuple(3L, 7L, int(CAPTURE_FFV1), 4, 2, 1280, 960));
 
     // Only a tail of exactly "debug" opens the console; any other tail is ignored.
     for (std::vector<const char *> tail : std::vector<std::vector<const char *>>{{"Debug"}, {"debug", "x"}, {"debug "}}) {
@@ -75,7 +81,16 @@ TEST(Options, HelpVersionAndWrongInput) {
              {{"--video", "show.avi"}, "(a file name ending in .mp4, .mkv, .mov or .webm)"}, {{"--video", ".mp4"}, "for --video"},
              {{"--video", "a.webm", "--duration", "0"}, "--duration 0 makes no frames"},
              {{"--check", "--json"}, "--json goes with --inspect only"},
-             {{"--start", "5000"}, "bad value \"5000\" for --start (0 to 3600 seconds, a sync-point name, or beats (16b))"}}) {
+             {{"--start", "5000"}, "bad value \"5000\" for --start (0 to 3600 seconds, a sync-point name, or beats (16b))"},
+             {{"--frames", "5:5"}, "(FIRST:END, whole frame numbers from 0, END above FIRST"}, {{"--frames", "1.5:3"}, "for --frames"},
+             {{"--frames", "-1:3"}, "for --frames"}, {{"--frames", "0:9"}, "--frames goes with --capture, --video"},
+             {{"--frames", "2:9", "--capture", "c", "--start", "1"}, "not with --start, --duration or --watch"},
+             {{"--frames", "2:9", "--video", "v.mp4", "--duration", "1"}, "not with --start"}, {{"--loop", ":5"}, "for --loop"},
+             {{"--video", "v.mp4", "--video-codec", "ffv1"}, "name the video .mkv"}, {{"--video-codec", "x264rgb"}, "goes with --video"},
+             {{"--video", "v.webm", "--video-codec", "x264rgb"}, "holds VP9"}, {{"--video-codec", "h265"}, "(h264, ffv1 or x264rgb)"},
+             {{"--soundtrack", "s.wav", "--timedemo"}, "the soundtrack alone"}, {{"--samples", "3"}, "(2, 4 or 8)"},
+             {{"--supersample", "2", "--video", "v.mp4", "--capture", "c"}, "not with --capture"},
+             {{"--supersample", "3", "--resolution", "6000x100", "--video", "v.mp4"}, "(18000x300) is larger than 16384"}}) {
         p = parse(bad);
         EXPECT_EQ(p.result, OPTIONS_EXIT_USAGE) << bad[0];
         EXPECT_EQ(p.err.rfind("vortan: ", 0), 0u) << bad[0];
@@ -83,6 +98,7 @@ TEST(Options, HelpVersionAndWrongInput) {
         EXPECT_NE(p.err.find("\nusage: vortan"), std::string::npos) << bad[0];
     }
     for (const char *video : {"a.MKV", "dir/b.mov", "c.webm", "d.mp4"}) EXPECT_EQ(parse({"--video", video}).result, OPTIONS_RUN) << video;
+    for (const char *n : {"2", "4", "8"}) EXPECT_EQ(parse({"--samples", n}).result, OPTIONS_RUN) << n;
 }
 
 TEST(Options, ReleaseSettingsFileGivesDefaultsAndNamesBadLines) {

@@ -93,12 +93,41 @@ TEST(BundledShow, CapturesEndToEndWithoutAnErrorLine) {
     const size_t from = 44 + size_t(first) * 44100 / FPS * 4; // 16-bit stereo after the header
     EXPECT_TRUE(tail.size() > 44 && tail.compare(44, std::string::npos, whole, from, tail.size() - 44) == 0);
     EXPECT_EQ(std::system(("rm -rf '" + startDir + "'").c_str()), 0);
+    // --frames A:B: exactly frames A to B-1 of the whole run, and their slice of its soundtrack.
+    const std::string rangeDir = showFolder("show-frames");
+    ASSERT_EQ(vrun_Run(rangeDir, "--capture cap --frames 83:86 --fps " + std::to_string(FPS)).status, 0);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(testfs_ReadFile(vrun_Frame(rangeDir + "/cap", k)), k < 3 ? testfs_ReadFile(vrun_Frame(cap, 83 + k)) : "") << k;
+    const std::string slice = testfs_ReadFile(rangeDir + "/cap/soundtrack.wav");
+    const size_t frameBytes = 44100 / FPS * 4;
+    EXPECT_TRUE(slice.size() == 44 + 3 * frameBytes && slice.compare(44, slice.size(), whole, 44 + 83 * frameBytes, 3 * frameBytes) == 0);
+    // --samples 4 smooths edges and keeps the colour of flat areas (the pixels whose neighbours all
+    // share it, bar slivers thinner than a pixel that no pixel centre saw), with the glow off
+    // (frame 90) and on (frame 116: its render targets are read from the resolved picture).
+    for (int k : {90, 116}) {
+        const VortanRun aa = vrun_Run(rangeDir, "--capture aa --samples 4 --fps 2 --frames " + std::to_string(k) + ":" + std::to_string(k + 1));
+        Picture plain, smooth;
+        ASSERT_TRUE(vrun_ReadPng(vrun_Frame(cap, k), &plain) && vrun_ReadPng(vrun_Frame(rangeDir + "/aa", 0), &smooth)) << aa.err;
+        int edges = 0, flat = 0, flatChanged = 0;
+        for (int y = 1; y + 1 < plain.height; ++y)
+            for (int x = 1; x + 1 < plain.width; ++x) {
+                bool uniform = true;
+                for (int d = 0; d < 9; ++d) uniform = uniform && plain.colour(x + d % 3 - 1, y + d / 3 - 1) == plain.colour(x, y);
+                const bool changed = plain.colour(x, y) != smooth.colour(x, y);
+                flat += uniform;
+                edges += changed && !uniform;
+                flatChanged += changed && uniform;
+            }
+        EXPECT_GT(edges, 3000) << k;
+        EXPECT_GT(flat, 50000) << k;
+        EXPECT_LT(flatChanged * 1000, flat) << k;
+    }
 
     // The last frame has faded to black.
     Picture last;
     ASSERT_TRUE(vrun_ReadPng(vrun_Frame(cap, frames - 1), &last));
     EXPECT_LT(mean(last), 3.0);
-    if (!HasFailure()) std::system(("rm -rf '" + dir + "'").c_str());
+    if (!HasFailure()) std::system(("rm -rf '" + dir + "' '" + rangeDir + "'").c_str());
 }
 
 } // namespace
