@@ -47,6 +47,11 @@ TEST(Options, SettingsCaptureAndTail) {
     EXPECT_STREQ(engine.options.captureDir, "frames");
     EXPECT_TRUE(engine.options.noDialog && engine.swapInterval == 0);
     EXPECT_DOUBLE_EQ(engine.options.duration, 3.0);
+    // The smallest and largest windows are taken.
+    for (auto [text, edge] : {std::pair{"1x1", 1}, {"16384x16384", 16384}}) {
+        EXPECT_EQ(parse({"--resolution", text}).result, OPTIONS_RUN) << text;
+        EXPECT_EQ(std::make_pair(engine.screenWidth, engine.screenHeight), std::make_pair(edge, edge)) << text;
+    }
     // A render's frame range, lossless codec and anti-aliasing; supersampling draws the window larger.
     EXPECT_EQ(parse({"--frames", "3:7", "--video", "v.mkv", "--video-codec", "ffv1", "--samples", "4", "--supersample", "2"}).result, OPTIONS_RUN);
     EXPECT_EQ(std::make_tuple(engine.options.frameFirst, engine.options.frameEnd, engine.options.videoCodec, engine.options.samples,
