@@ -58,10 +58,8 @@ elif [ -f "$show" ]; then
 else
   die "no show at '$show' (a script or a folder holding one)"
 fi
-script="$(realpath "$script")"
-root="$(dirname "$script")"
-[ "$(basename "$root")" = datas ] && root="$(dirname "$root")"
-script_rel="$(realpath --relative-to="$root" "$script")"
+. "$here/scripts/show-paths.sh"
+vortan_show_paths "$script"
 [ -n "$name" ] || name="$(basename "$script" .qlo)"
 [[ "$name" =~ ^[A-Za-z0-9][A-Za-z0-9._-]*$ ]] || die "bad name '$name' (letters, digits, '.', '_' and '-')"
 

@@ -77,10 +77,8 @@ elif [ -f "$show" ]; then
 else
   die "no show at '$show' (a script or a folder holding datas/opal.qlo)"
 fi
-script="$(realpath "$script")"
-root="$(dirname "$script")"
-[ "$(basename "$root")" = datas ] && root="$(dirname "$root")"
-script_rel="$(realpath --relative-to="$root" "$script")"
+. "$here/scripts/show-paths.sh"
+vortan_show_paths "$script"
 
 build="${VORTAN_BUILD_DIR:-$here/build}"
 VORTAN_BUILD_DIR="$build" "$here/scripts/setup.sh" >&2
