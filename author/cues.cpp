@@ -69,8 +69,11 @@ bool scriptTempo(double *beatSeconds, double *offset) {
         double bpm = atof(script_Param(1));
         *offset = atof(script_Param(2));
         memset(script.params, 0, sizeof script.params);
-        char path[ENGINE_PATH_SIZE];
-        if (bpm == 0.0) scriptMusicPath(path), cue_MusicTempo(path, &bpm); // the module's own
+        if (bpm == 0.0) { // the module's own
+            char path[ENGINE_PATH_SIZE];
+            scriptMusicPath(path);
+            cue_MusicTempo(path, &bpm);
+        }
         if (!(bpm > 0.0 && bpm <= 1000.0)) return false;
         *beatSeconds = 60.0 / bpm;
         return true;
