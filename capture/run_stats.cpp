@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -35,8 +36,19 @@ struct StatsState {
     bool endKnown = false;   // end: the clock reading the show ends at, once read (-1: unknown)
     double end = -1.0;
     std::array<int, TIME_STEPS> steps{}; // frames that took each step's time
+    FILE *times = nullptr;   // --frame-times: a CSV line a frame
+    bool timesFailed = false;
+    char timesPath[ENGINE_PATH_SIZE] = "";
 };
 StatsState stats;
+
+// The frame-times file could not be opened or written: said once, on stderr and in the log.
+void timesProblem(int problem) {
+    if (stats.timesFailed) return;
+    stats.timesFailed = true;
+    fprintf(stderr, "vortan: cannot write the frame times %s: %s\n", stats.timesPath, strerror(problem));
+    trace_ErrorLogOnly("frame times", stats.timesPath);
+}
 
 double medianFrame() {
     long seen = 0;
@@ -95,12 +107,23 @@ void showProgress(long frame, double clock, double rate) {
 }
 } // namespace
 
-void stats_Begin(double fps, double limit) {
+bool stats_Begin(double fps, double limit, const char *timesPath) {
     stats = StatsState();
     stats.fps = fps;
     stats.limit = limit;
+    if (timesPath && timesPath[0]) {
+        text_CopyBounded(stats.timesPath, timesPath);
+        stats.times = fopen(timesPath, "w");
+        if (!stats.times || fputs("frame,script_seconds,milliseconds,line,command\n", stats.times) < 0) {
+            timesProblem(errno);
+            if (stats.times) fclose(stats.times);
+            stats.times = nullptr;
+            return false;
+        }
+    }
     stats.start = stats.last = stats.lastShown = Clock::now();
     trace_SetEchoHook(endProgressLine);
+    return true;
 }
 
 void stats_Frame(long frame, double clock) {
@@ -109,23 +132,33 @@ void stats_Frame(long frame, double clock) {
     stats.last = now;
     ++stats.frames;
     stats.steps[size_t(std::min(long(took / TIME_STEP), long(TIME_STEPS - 1)))]++;
+    // Named as editors and the checker count: the file's line, 1 for the first.
+    const int line = script_CurrentLine();
+    const bool known = line >= 0 && line < SCRIPT_MAX_LINES;
     if (took > stats.slowest) {
         stats.slowest = took;
         stats.slowestFrame = frame;
-        // Named as editors and the checker count: the file's line, 1 for the first.
-        const int line = script_CurrentLine();
-        const bool known = line >= 0 && line < SCRIPT_MAX_LINES;
         stats.slowestLine = known ? script.fileLine[size_t(line)] : 0;
         text_CopyBounded(stats.slowestCommand, known ? script.lines[size_t(line)].token : "");
     }
+    if (stats.times && !stats.timesFailed &&
+        fprintf(stats.times, "%ld,%.4f,%.3f,%d,%s\n", frame, clock - engine.demoStart, took * 1000.0,
+                known ? script.fileLine[size_t(line)] : 0, known ? script.lines[size_t(line)].token : "") < 0)
+        timesProblem(errno);
     if (stats.fps > 0 && seconds(now - stats.lastShown) >= PROGRESS_INTERVAL) {
         stats.lastShown = now;
         showProgress(frame, clock, double(stats.frames) / seconds(now - stats.start));
     }
 }
 
-void stats_End() {
+bool stats_End() {
     const double wall = seconds(Clock::now() - stats.start);
+    if (stats.times) {
+        const bool written = !ferror(stats.times);
+        const int problem = errno;
+        if (fclose(stats.times) != 0 || !written) timesProblem(written ? errno : problem);
+        stats.times = nullptr;
+    }
     const double rate = wall > 0 ? double(stats.frames) / wall : 0.0;
     endProgressLine();
     trace_SetEchoHook(nullptr);
@@ -139,4 +172,5 @@ void stats_End() {
         fprintf(stderr, ", median frame %.2f ms", medianFrame() * 1000.0);
     }
     fputc('\n', stderr);
+    return !stats.timesFailed;
 }

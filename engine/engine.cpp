@@ -57,6 +57,9 @@ struct RunState {
     EngineFileStamp watch;    // the script file at the last look
     EngineFileStamp loaded;   // the script file as last loaded or refused
     bool unreadable = false;  // the last reload found the script unreadable: looked at again
+    bool warmUp = false;      // new scenes and render targets get a warm-up draw (a window run)
+    unsigned warmedLoads = 0; // the scene loads and render targets the last warm-up drew with
+    unsigned warmedTargets = 0;
 };
 RunState run;
 
@@ -339,10 +342,11 @@ void reloadAssets(const char *changed, double now, EngineClock clock) {
     fprintf(stderr, "vortan: %s changed: replayed to %.3f s\n", changed, scriptTime);
 }
 
-// Step 8 of a frame: background, scene, then the 2D stage. Only with a scene selected.
-void drawMainPass(double frameDelta) {
+// Step 8 of a frame: background, scene, then the 2D stage. Only with a scene selected. A
+// warm-up draw (stage false) draws the scene and the glow alone.
+void drawMainPass(double frameDelta, ScenePass scenePass, bool stage) {
     const int w = engine.screenWidth, h = engine.screenHeight;
-    if (engine.backgroundEnabled) {
+    if (stage && engine.backgroundEnabled) {
         // Until "@glsetcinemascope" sets the strip, the background fills the window.
         const bool stripSet = engine.cinemascopeBar != 0 || engine.cinemascopeHeight != 0;
         DrawBackground(engine.backgroundMode, engine.layers[0], w, h, stripSet ? engine.cinemascopeBar : 0,
@@ -353,7 +357,7 @@ void drawMainPass(double frameDelta) {
     glEnable(GL_ALPHA_TEST);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
-    scene_Draw(frameDelta);
+    scenePass(frameDelta);
     glext.activeTexture(GL_TEXTURE0_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     Begin2D();
@@ -362,19 +366,18 @@ void drawMainPass(double frameDelta) {
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     if (engine.glowEnabled) GlowComposite(w, h);
-    for (int i = 0; i < ENGINE_LAYERS; ++i) DrawLayer(engine.layers[i], w, h, frameDelta);
+    if (stage)
+        for (int i = 0; i < ENGINE_LAYERS; ++i) DrawLayer(engine.layers[i], w, h, frameDelta);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
-    if (engine.cinemascopeEnabled) {
+    if (stage && engine.cinemascopeEnabled) {
         glDisable(GL_DEPTH_TEST);
         DrawCinemascope(w, h, engine.cinemascopeBar, engine.cinemascopeHeight);
     }
     End2D();
 }
 
-} // namespace
-
-void engine_DrawFrame(double frameDelta) {
+void drawFrame(double frameDelta, ScenePass scenePass, bool stage) {
     // The glow's capture clears the whole frame itself, and to the clear colour once it is done.
     if (!engine.glowEnabled) {
         const Color &clear = engine.colors[2];
@@ -383,8 +386,53 @@ void engine_DrawFrame(double frameDelta) {
     }
     glEnable(GL_DEPTH_TEST);
     selectFrameTextureUnit();
-    if (engine.glowEnabled) GlowCapture(frameDelta, scene_Draw);
-    if (engine.currentScene != -1) drawMainPass(frameDelta);
+    if (engine.glowEnabled) GlowCapture(frameDelta, scenePass);
+    if (engine.currentScene != -1) drawMainPass(frameDelta, scenePass, stage);
+}
+
+// The scene of a warm-up draw, into one pixel: the states are what counts, not the picture.
+void warmUpScenePass(double frameDelta) {
+    glViewport(0, 0, 1, 1);
+    scene_DrawStill(frameDelta);
+}
+
+} // namespace
+
+void engine_DrawFrame(double frameDelta) { drawFrame(frameDelta, scene_Draw, true); }
+
+void engine_WarmUp() {
+    unsigned targets = 0;
+    for (int n = 1; n <= 3; ++n) {
+        const Layer &target = engine.layers[ENGINE_LAYERS + n];
+        if (target.texture >= 0 && target.width >= 1.0f) targets |= 1u << n;
+    }
+    if (scene_LoadCount() == run.warmedLoads && targets == run.warmedTargets) return;
+    run.warmedLoads = scene_LoadCount();
+    run.warmedTargets = targets;
+    const int shown = engine.currentScene, glow = engine.glowEnabled;
+    // Matrices are kept by value: the 2D passes push the projection, and a stack may hold two.
+    GLfloat projection[16], modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    for (int slot = 0; slot < SCENE_SLOTS; ++slot) {
+        if (!scene.slots[size_t(slot)]) continue;
+        engine.currentScene = slot;
+        for (int glowOn = 0; glowOn <= (targets ? 1 : 0); ++glowOn) {
+            engine.glowEnabled = glowOn;
+            drawFrame(0.0, warmUpScenePass, false);
+        }
+    }
+    engine.currentScene = shown;
+    engine.glowEnabled = glow;
+    glPopAttrib(); // the matrix mode too
+    GLint mode = GL_MODELVIEW;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(modelview);
+    glMatrixMode(GLenum(mode));
 }
 
 void engine_InitGl() {
@@ -453,6 +501,7 @@ void frameLoop(EngineClock clock) {
             console_Printf("line : %d _ status : %d ", line, engine.runStatus);
             console_Printf("# %f \r ", now);
         }
+        if (run.warmUp) engine_WarmUp();
         if (!run.soundOnly) engine_DrawFrame(frameDelta);
         if (!run.virtualClock) transport_DrawHud(now, fpsShown);
         if (run.virtualClock) {
@@ -571,6 +620,7 @@ int beginCapture(const EngineOptions &options) {
     run.capturing = options.captureDir[0] || options.videoPath[0];
     run.soundOnly = options.soundtrackPath[0] != '\0';
     run.virtualClock = run.capturing || options.timedemo || run.soundOnly;
+    run.warmUp = options.loadAhead && !run.virtualClock;
     run.workDir[0] = '\0';
     if (options.videoPath[0] && !capture_CheckVideoTarget(options.videoPath, options.overwrite)) return 4;
     if (options.videoPath[0] && !capture_MakeTempDir(run.workDir, sizeof run.workDir)) return 4;
@@ -764,11 +814,17 @@ int runShow() {
     // The progress line counts to the range's last frame, half a frame before the next.
     const double limit = options.frameEnd >= 0 ? (double(options.frameEnd) - 0.5) / options.fps
                          : options.duration >= 0 ? run.firstShown + options.duration : -1;
-    stats_Begin(run.virtualClock ? options.fps : 0.0, limit);
+    if (!stats_Begin(run.virtualClock ? options.fps : 0.0, limit, options.frameTimesPath)) {
+        texture_SetCache(false);
+        shutdown();
+        endCapture(options);
+        return 3;
+    }
     frameLoop(clock);
-    stats_End();
+    const bool timesWritten = stats_End();
     texture_SetCache(false);
-    const int status = endCapture(options);
+    int status = endCapture(options);
+    if (!timesWritten && status == 0) status = 3;
     shutdown();
     engine_SetClock(nullptr);
     return status;

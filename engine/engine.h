@@ -20,6 +20,14 @@ void engine_RegisterCommands();
 void engine_InitGl();
 void engine_DrawFrame(double frameDelta);
 
+// GL drivers make a program for each new combination of drawing states the first time it is
+// drawn with; Mesa's software renderer compiles it with LLVM, and the first frame of a scene or
+// of the glow took 20 to 40 ms more than the next. A window run calls this before each frame:
+// once after each scene load and after render targets are made, it draws every loaded scene,
+// with the glow and without, into one pixel, then puts GL state and the engine record back.
+// The frame drawn next clears what it drew.
+void engine_WarmUp();
+
 // The transport of a window show: the clock reading of the last frame drawn; a seek, which
 // replays the show unseen from the script file up to scriptTime as --start does and sets the
 // clock to the frame it lands on (returned); a resume, which sets the clock back to clock.

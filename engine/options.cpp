@@ -100,7 +100,8 @@ int parseOption(Parser &p, const char *name, FILE *out) {
                             !strcmp(name, "--start") || !strcmp(name, "--video") || !strcmp(name, "--loop") ||
                             !strcmp(name, "--video-quality") || !strcmp(name, "--video-preset") ||
                             !strcmp(name, "--frames") || !strcmp(name, "--video-codec") ||
-                            !strcmp(name, "--soundtrack") || !strcmp(name, "--samples") || !strcmp(name, "--supersample");
+                            !strcmp(name, "--soundtrack") || !strcmp(name, "--samples") || !strcmp(name, "--supersample") ||
+                            !strcmp(name, "--frame-times");
     if (!takesValue && p.inlineValue) return fail(p, "option %s takes no value", name);
     if (!strcmp(name, "--help")) {
         options_PrintUsage(out);
@@ -175,6 +176,8 @@ int parseOption(Parser &p, const char *name, FILE *out) {
     } else if (!strcmp(name, "--soundtrack")) {
         ok = readPath(value, o.soundtrackPath);
         o.noDialog = true;
+    } else if (!strcmp(name, "--frame-times")) {
+        ok = readPath(value, o.frameTimesPath);
     } else if (!strcmp(name, "--samples")) {
         double n = 0;
         ok = readNumber(value, 2, 8, &n) && (n == 2 || n == 4 || n == 8);
@@ -257,6 +260,7 @@ void options_PrintUsage(FILE *stream) {
           "  --frames A:B         with --capture, --video, --soundtrack or --timedemo: frames A to B-1\n"
           "                       of the capture clock only, each as an unbroken run draws it\n"
           "  --soundtrack FILE    write the soundtrack alone (WAV), drawing nothing\n"
+          "  --frame-times FILE   write each frame's time and script line to a CSV file\n"
           "  --samples N          multisampled drawing (anti-aliasing): 2, 4 or 8 samples a pixel\n"
           "  --supersample K      with --video: draw at K times the size, scaled down in the video\n"
           "  --gl-info            print the version and the GL renderer, then end\n"

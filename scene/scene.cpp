@@ -204,6 +204,7 @@ struct PreparedScene {
     SceneView framing{};
     std::vector<PreparedMesh> meshes;
 };
+unsigned loads = 0;      // scenes loaded since the process started; never reset
 PreparedScene *taking = nullptr; // the one the load in progress uses; null: on the spot
 
 void keepGeometry(int slot, GLuint list) {
@@ -384,6 +385,7 @@ bool scene_LoadSlot(int slot, const char *name) {
         return false;
     }
     scene.slots[slot] = file;
+    ++loads;
     trace_Printf("- _Vortan_ \tsuccess on glLoadSceneSlot : %s\n", name);
     if (!scene.cameraSet && file->cameras) setCamera(file->cameras->name);
     std::vector<Lib3dsNode *> made;
@@ -438,11 +440,9 @@ void scene_CatchUp() {
     }
 }
 
-void scene_Draw(double frameDelta) {
-    SceneView view;
-    Lib3dsFile *file = viewedScene(&view);
-    if (!file) return;
-
+namespace {
+// The scene pass's drawing: projection, lights, camera and every compiled node.
+void drawView(Lib3dsFile *file, SceneView view) { // lib3ds takes the eye and target unconst
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const int height = engine.screenHeight > 0 ? engine.screenHeight : 1;
@@ -458,10 +458,29 @@ void scene_Draw(double frameDelta) {
     lib3ds_matrix_camera(matrix, view.eye, view.target, view.roll);
     glMultMatrixf(&matrix[0][0]);
     for (Lib3dsNode *node = file->nodes; node; node = node->next) scene_DrawNode(node);
+}
+} // namespace
 
+void scene_Draw(double frameDelta) {
+    SceneView view;
+    Lib3dsFile *file = viewedScene(&view);
+    if (!file) return;
+    drawView(file, view);
     advanceReplay(file, frameDelta);
     glDisable(GL_LIGHTING);
 }
+
+void scene_DrawStill(double) {
+    const int slot = engine.currentScene;
+    if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[size_t(slot)]) return;
+    SceneView view;
+    // The camera chosen may be another scene's: the file's own framing then does as well.
+    if (!viewedScene(&view)) view = scene.framing[size_t(slot)];
+    drawView(scene.slots[size_t(slot)], view);
+    glDisable(GL_LIGHTING);
+}
+
+unsigned scene_LoadCount() { return loads; }
 
 void scene_DrawNode(Lib3dsNode *node) {
     for (Lib3dsNode *child = node->childs; child; child = child->next) scene_DrawNode(child);

@@ -63,6 +63,13 @@ int scene_FindTextureSlot(const char *name);
 // by frameDelta x replay speed. Draws nothing when no scene or camera is there.
 void scene_Draw(double frameDelta);
 
+// The scene pass's drawing alone, for a warm-up draw: engine.currentScene in the pose it is in,
+// through the chosen camera or else its default view; the replay frame does not move.
+void scene_DrawStill(double frameDelta);
+
+// How many scene files were loaded since the process started (a changed count: a new scene).
+unsigned scene_LoadCount();
+
 // What the scene pass does to the animation without drawing (a frame the fast-forward of a
 // start time skips): advances the replay frame. The scene's pose for it is owed, not evaluated:
 // scene_CatchUp evaluates every owed pose, leaving the files as the scene passes would have.

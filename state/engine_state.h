@@ -78,6 +78,7 @@ struct EngineOptions {
     int presetHeight = 0;             // and selected by the setup dialog
     int refreshRate = 0;              // full screen's refresh rate in Hz (0: the highest)
     bool loadAhead = true;            // files of load lines decoded ahead on the loader thread
+    char frameTimesPath[ENGINE_PATH_SIZE] = ""; // non-empty: each frame's time into this CSV file
 };
 
 struct EngineState {

@@ -1,6 +1,8 @@
 // The engine run as the audience gets it: the built vortan executable run in a folder of its
 // own with a script we write, its captured frames, trace log, console output and exit status.
 #include <gtest/gtest.h>
+
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,10 +78,31 @@ TEST(EngineRun, VirtualClockDurationResolutionAndBars) {
     EXPECT_NE(broken.err.find("cannot write " + std::string("broken/frame-00004.png")), std::string::npos) << broken.err;
     EXPECT_EQ(vrun_CountFrames(dir + "/broken"), 5); // 0..3 and the folder
     for (int k = 5; k < 10; ++k) EXPECT_FALSE(vrun_Exists(vrun_Frame(dir + "/broken", k))) << k;
-    // The time demo draws the same frames and writes nothing.
-    const VortanRun demo = vrun_Run(dir, "--timedemo --fps 10 --duration 1");
+    // The time demo draws the same frames and writes nothing but the frame times asked for: a
+    // line a frame with its script time and the line that ran in it.
+    const VortanRun demo = vrun_Run(dir, "--timedemo --fps 10 --duration 1 --frame-times times.csv");
     EXPECT_EQ(demo.status, 0) << demo.err;
     EXPECT_NE(demo.err.find("vortan: 10 frames drawn in "), std::string::npos) << demo.err;
+    std::istringstream times(testfs_ReadFile(dir + "/times.csv"));
+    std::string row;
+    std::getline(times, row);
+    EXPECT_EQ(row, "frame,script_seconds,milliseconds,line,command");
+    const char *const ran[10] = {"1,@glsetcolor", "2,@glsetcolor", "3,@glsetcolor", "3,@glsetcolor", "3,@glsetcolor",
+                                 "4,@glsetclearcolor", "5,@glsetcurrentscene", "6,@glsetcinemascope",
+                                 "7,@glsetclearcolor", "7,@glsetclearcolor"};
+    for (int k = 0; k < 10 && std::getline(times, row); ++k) {
+        char seconds[16];
+        snprintf(seconds, sizeof seconds, "%d,%.4f,", k, k / 10.0);
+        EXPECT_EQ(row.rfind(seconds, 0), 0u) << row;
+        EXPECT_GE(atof(row.c_str() + strlen(seconds)), 0.0) << row;
+        EXPECT_EQ(row.substr(row.find(',', strlen(seconds)) + 1), ran[k]) << row;
+    }
+    EXPECT_FALSE(std::getline(times, row)) << row;
+    // A file that cannot be made ends the run before its first frame, status 3.
+    const VortanRun noTimes = vrun_Run(dir, "--timedemo --fps 10 --duration 1 --frame-times out");
+    EXPECT_EQ(noTimes.status, 3) << noTimes.err;
+    EXPECT_NE(noTimes.err.find("vortan: cannot write the frame times out: Is a directory\n"), std::string::npos) << noTimes.err;
+    EXPECT_NE(noTimes.log.find("error on frame times : out\n"), std::string::npos) << noTimes.log;
 }
 
 TEST(EngineRun, CommandLineExitStatuses) {

@@ -4,6 +4,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -34,7 +35,28 @@ struct Outcome {
     std::vector<std::vector<uint8_t>> levels;
     std::vector<uint8_t> frame;
     LoaderStats stats;
+    bool stateKept = true;   // the warm-up draw put GL state and the engine record back
+    bool warmCaptured = false; // ...and its glow pass captured its scene into render target 1
 };
+
+// What a warm-up must put back: the state the next frame starts from.
+std::vector<float> drawingState() {
+    std::vector<float> values(16 * 2 + 4 + 4 + 8);
+    glGetFloatv(GL_PROJECTION_MATRIX, &values[0]);
+    glGetFloatv(GL_MODELVIEW_MATRIX, &values[16]);
+    glGetFloatv(GL_VIEWPORT, &values[32]);
+    glGetFloatv(GL_CURRENT_COLOR, &values[36]);
+    const GLenum named[] = {GL_DEPTH_FUNC, GL_BLEND_SRC, GL_BLEND_DST, GL_MATRIX_MODE, GL_ACTIVE_TEXTURE,
+                            GL_TEXTURE_BINDING_2D};
+    for (size_t i = 0; i < 6; ++i) {
+        GLint value = 0;
+        glGetIntegerv(named[i], &value);
+        values[40 + i] = float(value);
+    }
+    values[46] = float(engine.currentScene * 2 + engine.glowEnabled);
+    values[47] = scene.replayFrame;
+    return values;
+}
 
 Outcome play(const std::string &text, bool ahead, const std::function<void()> &between, size_t cap) {
     trace_Reset();
@@ -63,6 +85,25 @@ Outcome play(const std::string &text, bool ahead, const std::function<void()> &b
     Outcome out;
     out.stats = loader_Stats();
     loader_Stop();
+    if (ahead) { // a window run loading ahead warms up before its frame
+        const std::vector<float> before = drawingState();
+        engine_WarmUp();
+        out.stateKept = drawingState() == before;
+        const Layer &target = engine.layers[ENGINE_LAYERS + 1];
+        if (target.texture >= 0) {
+            std::vector<uint8_t> texels(size_t(target.width) * size_t(target.width) * 4);
+            glBindTexture(GL_TEXTURE_2D, GLuint(target.texture));
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+            // Only the one pixel it draws the scene into; the rest is the capture's black.
+            out.warmCaptured = texels[0] + texels[1] + texels[2] > 0 && texels[4] + texels[5] + texels[6] == 0;
+            std::fill(texels.begin(), texels.end(), uint8_t(0));
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(target.width), GLsizei(target.width), GL_RGBA,
+                            GL_UNSIGNED_BYTE, texels.data());
+            engine_WarmUp(); // nothing new since: nothing drawn
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+            out.warmCaptured = out.warmCaptured && texels[0] + texels[1] + texels[2] == 0;
+        }
+    }
     glFinish();
     for (int slot = 0; slot < 4; ++slot) {
         glBindTexture(GL_TEXTURE_2D, texture_GlName(slot));
@@ -103,23 +144,25 @@ TEST(Loader, AheadGivesWhatTheLineWouldLoad) {
         size_t cap;
         int taken, left;
         bool drawn; // the frame shows a scene or a layer, not only the clear colour
+        bool warmed; // a warm-up draw of a scene and the glow
     } cases[] = {
-        {"textures and a scene textured by a slot loaded ahead",
+        {"textures and a scene textured by a slot loaded ahead, under the glow",
          head + "@glloadtextureslot 0|a.tga|1|1\n@glloadtextureslot 0|b.tga|2|0\n@glloadsceneslot 0|0|cube.3ds\n"
-                "@glsetcurrentscene 0|0\n@end 0\n",
-         nullptr, LOADER_DEFAULT_CAP, 3, 0, true},
+                "@glfx_rtparam 0|1|64\n@glfx_rtparam 0|2|32\n@glfx_rtparam 0|3|16\n@glfx_rtalpha 0|1|0.5\n"
+                "@glfx_glow 0|1\n@glsetcurrentscene 0|0\n@end 0\n",
+         nullptr, LOADER_DEFAULT_CAP, 3, 0, true, true},
         {"a picture changed after it was made ahead",
          head + "@glloadtextureslot 0|a.tga|1|1\n@end 0\n", [] { writePicture("a.tga", 32, 16, 9); },
-         LOADER_DEFAULT_CAP, 0, 0, false},
+         LOADER_DEFAULT_CAP, 0, 0, false, false},
         {"a missing picture, a refused scene and a good one after them",
          head + "@glloadtextureslot 0|gone.tga|1|1\n@glloadsceneslot 0|0|broken.3ds\n@glloadtextureslot 0|b.tga|3|1\n"
                 "@glsetcurrentscene 0|0\n@end 0\n",
-         nullptr, LOADER_DEFAULT_CAP, 1, 2, false},
+         nullptr, LOADER_DEFAULT_CAP, 1, 2, false, false},
         {"pictures under a cap that holds one of them, and one larger than the cap",
          head + "@glloadtextureslot 0|b.tga|0|1\n@glloadtextureslot 0|b.tga|1|1\n@glloadtextureslot 0|b.tga|2|1\n"
                 "@glloadtextureslot 0|a.tga|3|0\n@glsetcurrentscene 0|1\n@glsetlayerparam 0|1|b.tga|1|1|1|1\n"
                 "@glsetlayerpos 0|1|1|0|320|240|640|480\n@end 0\n",
-         nullptr, 64 * 64 * 4 * 4 / 3 + 100, 3, 1, true},
+         nullptr, 64 * 64 * 4 * 4 / 3 + 100, 3, 1, true, false},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.what);
@@ -138,6 +181,8 @@ TEST(Loader, AheadGivesWhatTheLineWouldLoad) {
         bool varied = false;
         for (size_t i = 4; i < ahead.frame.size(); ++i) varied = varied || ahead.frame[i] != ahead.frame[i % 4];
         EXPECT_EQ(varied, row.drawn);
+        EXPECT_TRUE(ahead.stateKept);
+        EXPECT_EQ(ahead.warmCaptured, row.warmed);
     }
     loader_SetCap(LOADER_DEFAULT_CAP);
     glfwDestroyWindow(loaderWindow);

@@ -47,6 +47,8 @@ TEST(Options, SettingsCaptureAndTail) {
     EXPECT_STREQ(engine.options.captureDir, "frames");
     EXPECT_TRUE(engine.options.noDialog && engine.swapInterval == 0);
     EXPECT_DOUBLE_EQ(engine.options.duration, 3.0);
+    EXPECT_EQ(parse({"--frame-times=t.csv"}).result, OPTIONS_RUN);
+    EXPECT_STREQ(engine.options.frameTimesPath, "t.csv");
     // The smallest and largest windows are taken.
     for (auto [text, edge] : {std::pair{"1x1", 1}, {"16384x16384", 16384}}) {
         EXPECT_EQ(parse({"--resolution", text}).result, OPTIONS_RUN) << text;
@@ -94,6 +96,7 @@ TEST(Options, HelpVersionAndWrongInput) {
              {{"--video", "v.mp4", "--video-codec", "ffv1"}, "name the video .mkv"}, {{"--video-codec", "x264rgb"}, "goes with --video"},
              {{"--video", "v.webm", "--video-codec", "x264rgb"}, "holds VP9"}, {{"--video-codec", "h265"}, "(h264, ffv1 or x264rgb)"},
              {{"--soundtrack", "s.wav", "--timedemo"}, "the soundtrack alone"}, {{"--samples", "3"}, "(2, 4 or 8)"},
+             {{"--frame-times", ""}, "for --frame-times"}, {{"--frame-times", longPath.c_str()}, "for --frame-times"},
              {{"--supersample", "2", "--video", "v.mp4", "--capture", "c"}, "not with --capture"},
              {{"--supersample", "3", "--resolution", "6000x100", "--video", "v.mp4"}, "(18000x300) is larger than 16384"}}) {
         p = parse(bad);
