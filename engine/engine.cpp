@@ -52,6 +52,8 @@ struct RunState {
                                          // the soundtrack without --capture)
     double forwardTime = 0.0; // the clock reading of the frame the fast-forward is at
     double firstShown = 0.0;  // the clock reading of the first frame shown (--start moves it)
+    double played = 0.0;      // seconds of show played since then, across loops (pauses do not count)
+    bool loopGiven = false;   // --loop: the clock goes back at each turn, so --duration counts played
     double previous = 0.0;    // the clock reading of the last frame drawn
     EngineClock clock = nullptr;
     EngineFileStamp watch;    // the script file at the last look
@@ -466,7 +468,9 @@ void frameLoop(EngineClock clock) {
         transport_Frame();
         const double clockNow = engine_Time();
         const double now = transport_Clock(clockNow);
-        if (options.duration >= 0 && now >= run.firstShown + options.duration) break;
+        if (options.duration >= 0 &&
+            (now >= run.firstShown + options.duration || (run.loopGiven && run.played >= options.duration)))
+            break;
         if (options.frameEnd >= 0 && capture_ShowFrame() >= options.frameEnd) break;
         // Look n falls due at t0 + n x interval (not summed up, and with a margin for the clock's
         // rounding), so on the capture clock it falls on the same frames on every machine. A
@@ -481,6 +485,7 @@ void frameLoop(EngineClock clock) {
         const bool playing = transport_Playing();
         const double frameDelta = playing ? double(float(now - run.previous)) : 0.0;
         run.previous = now;
+        run.played += frameDelta;
         const double wall = wallSeconds();
         if (wall - titleTime > 1.0 || fpsCounter == 0) {
             // No frames counted yet reads 0.0.
@@ -810,7 +815,9 @@ int runShow() {
         return 4;
     }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
-    if (loopB > loopA) transport_SetLoop(loopA, loopB);
+    run.loopGiven = loopB > loopA;
+    run.played = 0.0;
+    if (run.loopGiven) transport_SetLoop(loopA, loopB);
     // The progress line counts to the range's last frame, half a frame before the next.
     const double limit = options.frameEnd >= 0 ? (double(options.frameEnd) - 0.5) / options.fps
                          : options.duration >= 0 ? run.firstShown + options.duration : -1;

@@ -2,9 +2,9 @@
 # Hitches of loads mid-show, in a window (--no-dialog --novsync, 640x480): a script that at 4 s
 # loads a 4096x4096 TGA written by Pillow and a 199,200-face 3DS scene written by osgconv, run
 # with its files loaded at their lines (--load-on-line, as before) and ahead on the loader
-# thread, in interleaved rounds; each run's slowest and median frame. Then the bundled show the
-# same two ways (its first 20 s, and from 1 s on), and the scene benchmark's load of 10k and 100k
-# faces against assimp's import of the same files.
+# thread (with the warm-up draws of new scenes), in interleaved rounds; each run's slowest and
+# median frame. Then the bundled show the same two ways, and the scene benchmark's load of 10k
+# and 100k faces against assimp's import of the same files.
 # Usage: bench/engine/load_story.sh [build dir] [rounds, 3] (needs a display; use scripts/xvfb.sh
 # without one).
 set -euo pipefail
@@ -61,7 +61,7 @@ report() { # name, file of "slowest median" lines
 }
 
 echo "loads mid-show, 640x480 window, $rounds rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-: >"$work/line" >"$work/ahead" >"$work/show-line" >"$work/show-ahead" >"$work/late-line" >"$work/late-ahead"
+: >"$work/line" >"$work/ahead"
 for _ in $(seq "$rounds"); do
   frames --load-on-line >>"$work/line"
   frames >>"$work/ahead"
@@ -69,18 +69,38 @@ done
 report "4096² TGA + 199k-face 3DS at line" "$work/line"
 report "4096² TGA + 199k-face 3DS ahead" "$work/ahead"
 
+# The bundled show's first 40 s (the 3D stage comes in at 8 s, the glow at 24 s), each frame's
+# time from --frame-times: the median frame, the slowest after the first second against that
+# median, and the worst hitch: a frame against the median of the frames within half a second of
+# it (a frame that stands out from its own section, not a section that draws more).
 rm -rf "$work/datas"
 ln -s "$here/datas" "$work/datas"
+show() { # the run's options; prints "median slowest-after-1s its-time hitch its-time its-ms"
+  frames --duration 40 --frame-times "$work/times.csv" "$@" >/dev/null
+  /usr/bin/python3 - "$work/times.csv" <<'EOF'
+import bisect, statistics, sys
+rows = [line.split(",") for line in open(sys.argv[1]).read().split("\n")[1:] if line]
+t = [float(r[1]) for r in rows]
+ms = [float(r[2]) for r in rows]
+late = [i for i in range(len(rows)) if t[i] >= 1.0]
+slow = max(late, key=lambda i: ms[i])
+def hitch(i):
+    near = ms[bisect.bisect_left(t, t[i] - 0.5):i] + ms[i + 1:bisect.bisect_right(t, t[i] + 0.5)]
+    return ms[i] / statistics.median(near) if near else 0.0
+worst = max(late, key=hitch)
+print(f"{statistics.median(ms):.2f} {ms[slow]:.1f} {t[slow]:.2f} {hitch(worst):.2f} {t[worst]:.2f} {ms[worst]:.1f}")
+EOF
+}
+: >"$work/show-line" >"$work/show-ahead"
 for _ in $(seq "$rounds"); do
-  frames --duration 20 --load-on-line >>"$work/show-line"
-  frames --duration 20 >>"$work/show-ahead"
-  frames --start 1 --duration 19 --load-on-line >>"$work/late-line"
-  frames --start 1 --duration 19 >>"$work/late-ahead"
+  show --load-on-line >>"$work/show-line"
+  show >>"$work/show-ahead"
 done
-report "bundled show 0-20 s at line" "$work/show-line"
-report "bundled show 0-20 s ahead" "$work/show-ahead"
-report "bundled show 1-20 s at line" "$work/late-line"
-report "bundled show 1-20 s ahead" "$work/late-ahead"
+showReport() { # name, file of show() lines
+  awk -v name="$1" '{ printf "%-30s median %5.2f ms, slowest after 1 s %5.1f ms (%.1fx the median, at %5.2f s), worst hitch %.2fx its neighbours (%.1f ms at %.2f s)\n", name, $1, $2, $2 / $1, $3, $4, $6, $5 }' "$2"
+}
+showReport "bundled show 0-40 s at line" "$work/show-line"
+showReport "bundled show 0-40 s ahead" "$work/show-ahead"
 
 # Loading a scene (check, lib3ds read, compile) against assimp's import of the same file.
 "$build/bench/scene/scene_bench" --benchmark_filter='BM_(LoadValidateCompile|AssimpImport)/(10000|100000)$' \

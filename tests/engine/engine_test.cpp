@@ -98,6 +98,20 @@ TEST(EngineRun, VirtualClockDurationResolutionAndBars) {
         EXPECT_EQ(row.substr(row.find(',', strlen(seconds)) + 1), ran[k]) << row;
     }
     EXPECT_FALSE(std::getline(times, row)) << row;
+    // In a window, --duration counts the seconds played across --loop's turns (the clock goes back
+    // at each), and the frame times show the script clock going round.
+    const VortanRun looped = vrun_Run(dir, "--no-dialog --resolution 64x48 --loop 0:0.4 --duration 1.5 --frame-times loop.csv",
+                                      "timeout 60 env SDL_AUDIODRIVER=dummy");
+    EXPECT_EQ(looped.status, 0) << looped.err;
+    size_t turns = 0;
+    for (size_t at = looped.log.find("transport loop back to 0.000 s"); at != std::string::npos;
+         at = looped.log.find("transport loop back to 0.000 s", at + 1))
+        ++turns;
+    EXPECT_EQ(turns, 3u) << looped.log;
+    std::istringstream loopTimes(testfs_ReadFile(dir + "/loop.csv"));
+    double latest = 0.0;
+    for (std::getline(loopTimes, row); std::getline(loopTimes, row);) latest = std::max(latest, atof(row.c_str() + row.find(',') + 1));
+    EXPECT_TRUE(latest > 0.2 && latest < 0.45) << latest;
     // A file that cannot be made ends the run before its first frame, status 3.
     const VortanRun noTimes = vrun_Run(dir, "--timedemo --fps 10 --duration 1 --frame-times out");
     EXPECT_EQ(noTimes.status, 3) << noTimes.err;
