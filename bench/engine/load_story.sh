@@ -71,8 +71,9 @@ report "4096² TGA + 199k-face 3DS ahead" "$work/ahead"
 
 # The bundled show's first 40 s (the 3D stage comes in at 8 s, the glow at 24 s), each frame's
 # time from --frame-times: the median frame, the slowest after the first second against that
-# median, and the worst hitch: a frame against the median of the frames within half a second of
-# it (a frame that stands out from its own section, not a section that draws more).
+# median, and the worst hitch: a frame against the median frame of the half second before it or
+# the half second after it, the slower (a frame that stands out from the frames around it, not the
+# first frames of a section that draws more).
 rm -rf "$work/datas"
 ln -s "$here/datas" "$work/datas"
 show() { # the run's options; prints "median slowest-after-1s its-time hitch its-time its-ms"
@@ -84,11 +85,19 @@ t = [float(r[1]) for r in rows]
 ms = [float(r[2]) for r in rows]
 late = [i for i in range(len(rows)) if t[i] >= 1.0]
 slow = max(late, key=lambda i: ms[i])
-def hitch(i):
-    near = ms[bisect.bisect_left(t, t[i] - 0.5):i] + ms[i + 1:bisect.bisect_right(t, t[i] + 0.5)]
-    return ms[i] / statistics.median(near) if near else 0.0
+def hitch(i): # against the slower of the half seconds before and after it
+    before, after = ms[bisect.bisect_left(t, t[i] - 0.5):i], ms[i + 1:bisect.bisect_right(t, t[i] + 0.5)]
+    return ms[i] / max(statistics.median(before), statistics.median(after)) if before and after else 0.0
 worst = max(late, key=hitch)
-print(f"{statistics.median(ms):.2f} {ms[slow]:.1f} {t[slow]:.2f} {hitch(worst):.2f} {t[worst]:.2f} {ms[worst]:.1f}")
+# The first frame of each scene switch and glow line after the first second, against the median
+# of the half second after it: the frames that draw with new states.
+firsts, seen = [], set()
+for i in late:
+    if rows[i][4] in ("@glsetcurrentscene", "@glfx_glow") and rows[i][3] not in seen:
+        seen.add(rows[i][3])
+        after = ms[i + 1:bisect.bisect_right(t, t[i] + 0.5)]
+        firsts.append(f"{rows[i][4]} at {t[i]:.1f} s {ms[i]:.1f} ms ({ms[i] / statistics.median(after):.1f}x)" if after else "")
+print(f"{statistics.median(ms):.2f} {ms[slow]:.1f} {t[slow]:.2f} {hitch(worst):.2f} {t[worst]:.2f} {ms[worst]:.1f} " + "; ".join(firsts))
 EOF
 }
 : >"$work/show-line" >"$work/show-ahead"
@@ -97,7 +106,8 @@ for _ in $(seq "$rounds"); do
   show >>"$work/show-ahead"
 done
 showReport() { # name, file of show() lines
-  awk -v name="$1" '{ printf "%-30s median %5.2f ms, slowest after 1 s %5.1f ms (%.1fx the median, at %5.2f s), worst hitch %.2fx its neighbours (%.1f ms at %.2f s)\n", name, $1, $2, $2 / $1, $3, $4, $6, $5 }' "$2"
+  awk -v name="$1" '{ printf "%-30s median %5.2f ms, slowest after 1 s %5.1f ms (%.1fx the median, at %5.2f s), worst hitch %.2fx its neighbours (%.1f ms at %.2f s)\n", name, $1, $2, $2 / $1, $3, $4, $6, $5
+                      $1 = $2 = $3 = $4 = $5 = $6 = ""; sub(/^ +/, ""); print "    first frames: " $0 }' "$2"
 }
 showReport "bundled show 0-40 s at line" "$work/show-line"
 showReport "bundled show 0-40 s ahead" "$work/show-ahead"
