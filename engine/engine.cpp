@@ -420,7 +420,7 @@ void engine_WarmUp() {
     for (int slot = 0; slot < SCENE_SLOTS; ++slot) {
         if (!scene.slots[size_t(slot)]) continue;
         engine.currentScene = slot;
-        for (int glowOn = 0; glowOn <= (targets ? 1 : 0); ++glowOn) {
+        for (int glowOn = targets ? 1 : 0; glowOn >= 0; --glowOn) {
             engine.glowEnabled = glowOn;
             drawFrame(0.0, warmUpScenePass, false);
         }
