@@ -135,15 +135,16 @@ void stats_Frame(long frame, double clock) {
     // Named as editors and the checker count: the file's line, 1 for the first.
     const int line = script_CurrentLine();
     const bool known = line >= 0 && line < SCRIPT_MAX_LINES;
+    const int fileLine = known ? script.fileLine[size_t(line)] : 0;
+    const char *command = known ? script.lines[size_t(line)].token : "";
     if (took > stats.slowest) {
         stats.slowest = took;
         stats.slowestFrame = frame;
-        stats.slowestLine = known ? script.fileLine[size_t(line)] : 0;
-        text_CopyBounded(stats.slowestCommand, known ? script.lines[size_t(line)].token : "");
+        stats.slowestLine = fileLine;
+        text_CopyBounded(stats.slowestCommand, command);
     }
     if (stats.times && !stats.timesFailed &&
-        fprintf(stats.times, "%ld,%.4f,%.3f,%d,%s\n", frame, clock - engine.demoStart, took * 1000.0,
-                known ? script.fileLine[size_t(line)] : 0, known ? script.lines[size_t(line)].token : "") < 0)
+        fprintf(stats.times, "%ld,%.4f,%.3f,%d,%s\n", frame, clock - engine.demoStart, took * 1000.0, fileLine, command) < 0)
         timesProblem(errno);
     if (stats.fps > 0 && seconds(now - stats.lastShown) >= PROGRESS_INTERVAL) {
         stats.lastShown = now;

@@ -26,6 +26,8 @@ void ReduceRenderTarget(int source, int target);
 using ScenePass = void (*)(double frameDelta);
 void GlowCapture(double frameDelta, ScenePass scenePass);
 void GlowComposite(int screenWidth, int screenHeight);
+// Which of render targets 1..3 "@glfx_rtparam" made: bit n for target n.
+unsigned GlowTargetsMade();
 void DrawFullScreenQuad(const Layer &record, int screenWidth, int screenHeight);
 
 // Puts the 25 layer records into their start-of-show state (texture -1, fade and repeats 1).

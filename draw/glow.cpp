@@ -118,6 +118,13 @@ void DrawFullScreenQuad(const Layer &record, int screenWidth, int screenHeight) 
     texturedRect(screenWidth, screenHeight);
 }
 
+unsigned GlowTargetsMade() {
+    unsigned made = 0;
+    for (int n = 1; n <= 3; ++n)
+        if (created(engine.layers[FIRST_TARGET + n])) made |= 1u << n;
+    return made;
+}
+
 void GlowComposite(int screenWidth, int screenHeight) {
     glDepthFunc(GL_ALWAYS);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);

@@ -393,9 +393,9 @@ void drawFrame(double frameDelta, ScenePass scenePass, bool stage) {
 }
 
 // The scene of a warm-up draw, into one pixel: the states are what counts, not the picture.
-void warmUpScenePass(double frameDelta) {
+void warmUpScenePass(double) {
     glViewport(0, 0, 1, 1);
-    scene_DrawStill(frameDelta);
+    scene_DrawStill();
 }
 
 } // namespace
@@ -403,11 +403,7 @@ void warmUpScenePass(double frameDelta) {
 void engine_DrawFrame(double frameDelta) { drawFrame(frameDelta, scene_Draw, true); }
 
 void engine_WarmUp() {
-    unsigned targets = 0;
-    for (int n = 1; n <= 3; ++n) {
-        const Layer &target = engine.layers[ENGINE_LAYERS + n];
-        if (target.texture >= 0 && target.width >= 1.0f) targets |= 1u << n;
-    }
+    const unsigned targets = GlowTargetsMade();
     if (scene_LoadCount() == run.warmedLoads && targets == run.warmedTargets) return;
     run.warmedLoads = scene_LoadCount();
     run.warmedTargets = targets;
@@ -693,6 +689,15 @@ bool checkSamples() {
     return false;
 }
 
+// A run that stops before its frame loop: the windows and files it opened are closed, the
+// capture ended as far as it went.
+int abandonRun(const EngineOptions &options, int status) {
+    texture_SetCache(false);
+    shutdown();
+    endCapture(options);
+    return status;
+}
+
 // --gl-info: what decides the pixels a machine draws, one "key: value" a line, to compare
 // machines before a render is split among them.
 int printGlInfo() {
@@ -798,10 +803,7 @@ int runShow() {
         if (end.ended) {
             fprintf(stderr, "vortan: --frames %ld:%ld starts past the show's end: its \"@end\" comes at frame %ld (at %g fps)\n",
                     options.frameFirst, options.frameEnd, std::lround(end.first * options.fps) - 1, options.fps);
-            texture_SetCache(false);
-            shutdown();
-            endCapture(options);
-            return 2;
+            return abandonRun(options, 2);
         }
         run.previous = end.previous;
         run.firstShown = end.first;
@@ -809,10 +811,7 @@ int runShow() {
     }
     // ffmpeg starts once the first frame is known to come.
     if (options.videoPath[0] && !startVideo(options)) {
-        texture_SetCache(false);
-        shutdown();
-        endCapture(options);
-        return 4;
+        return abandonRun(options, 4);
     }
     trace_Write("- _Vortan_ \tstart Mainloop\n");
     run.loopGiven = loopB > loopA;
@@ -822,10 +821,7 @@ int runShow() {
     const double limit = options.frameEnd >= 0 ? (double(options.frameEnd) - 0.5) / options.fps
                          : options.duration >= 0 ? run.firstShown + options.duration : -1;
     if (!stats_Begin(run.virtualClock ? options.fps : 0.0, limit, options.frameTimesPath)) {
-        texture_SetCache(false);
-        shutdown();
-        endCapture(options);
-        return 3;
+        return abandonRun(options, 3);
     }
     frameLoop(clock);
     const bool timesWritten = stats_End();

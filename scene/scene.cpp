@@ -470,7 +470,7 @@ void scene_Draw(double frameDelta) {
     glDisable(GL_LIGHTING);
 }
 
-void scene_DrawStill(double) {
+void scene_DrawStill() {
     const int slot = engine.currentScene;
     if (slot < 0 || slot >= SCENE_SLOTS || !scene.slots[size_t(slot)]) return;
     SceneView view;

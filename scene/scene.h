@@ -65,7 +65,7 @@ void scene_Draw(double frameDelta);
 
 // The scene pass's drawing alone, for a warm-up draw: engine.currentScene in the pose it is in,
 // through the chosen camera or else its default view; the replay frame does not move.
-void scene_DrawStill(double frameDelta);
+void scene_DrawStill();
 
 // How many scene files were loaded since the process started (a changed count: a new scene).
 unsigned scene_LoadCount();
